@@ -1,0 +1,81 @@
+// XML document service: loads a management file with validation against the DTD named
+// in its document type declaration, and offers the navigation the checkers use.
+// A thin RAII wrapper over libxml2; callers never see libxml2 types.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+struct XmlParseError {
+    int32_t errorCode = 0;  // negative: the parser's code negated; 0 after a good load
+    int32_t line = 0;       // 1-based, 0 when unknown
+    std::string reason;     // Japanese reason, then the parser's own text
+};
+
+enum XmlNodeType : int { kXmlElement = 1, kXmlAttribute = 2, kXmlText = 3, kXmlProcessingInstruction = 7,
+                         kXmlDocumentType = 10, kXmlDocument = 9, kXmlOther = 0 };
+
+class XmlDocument;
+
+// A node of a loaded document; valid while its document lives. Cheap to copy.
+class XmlNode {
+public:
+    XmlNode() = default;
+    bool isNull() const { return node_ == nullptr; }
+    int nodeType() const;
+    std::string nodeName() const;   // element or attribute name as written; "#text" etc. otherwise
+    std::string baseName() const;   // name without namespace prefix
+    std::vector<XmlNode> childNodes() const;  // element, text (entity references resolved) children
+    bool hasChildNodes() const;
+    std::string text() const;       // all character data below, references resolved
+    std::string nodeValue() const;  // text or attribute value; empty for elements
+    std::string firstChildText() const;  // nodeValue of the first child, or empty
+    std::vector<XmlNode> selectNodes(const std::string& path) const;  // "/A/B" or "B/C", document order
+    XmlNode selectSingleNode(const std::string& path) const;          // first of selectNodes
+    std::vector<std::pair<std::string, std::string>> attributes() const;
+    std::optional<std::string> getAttribute(const std::string& name) const;
+
+private:
+    friend class XmlDocument;
+    explicit XmlNode(void* n) : node_(n) {}
+    void* node_ = nullptr;
+};
+
+class XmlDocument {
+public:
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(const XmlDocument&) = delete;
+    XmlDocument& operator=(const XmlDocument&) = delete;
+
+    // DTDs and external entities are read only from inside this folder (and its
+    // sub-folders); default: the folder of the document loaded.
+    void setAllowedRoot(const std::string& folder);
+
+    // Loads and validates. False for a missing file, a file that is not well-formed, one
+    // that breaks its DTD, and one whose DTD cannot be read (see parseError()).
+    bool load(const std::string& path);
+    const XmlParseError& parseError() const { return error_; }
+
+    XmlNode document() const;        // the document node ("/")
+    XmlNode documentElement() const; // the root element
+    std::vector<XmlNode> selectNodes(const std::string& path) const;  // from the document node
+    // The encoding of the XML declaration exactly as written ("" when none is declared).
+    std::string declaredEncoding() const;
+    bool hasXmlDeclaration() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    XmlParseError error_;
+};
+
+// True when a document object can be created (the parser is present).
+bool CheckXmlParser();
+
+}  // namespace qm

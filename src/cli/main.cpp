@@ -1,0 +1,2 @@
+// quillmark-check: headless check of a delivery (filled in by the run core).
+int main() { return 2; }

@@ -1,0 +1,83 @@
+// The platform layer: folder listing, look-ups by name and pattern, drive types, volume
+// serial numbers and per-user folders. The Linux implementation is platform_posix.cpp;
+// a Windows build supplies the same functions.
+//
+// Paths handed in and out are native paths. Medium-relative paths of the logs use "\"
+// and are joined to a native top folder with joinRel().
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+struct LocalDate {
+    int year = 0, month = 0, day = 0;
+    int32_t ymd() const { return year * 10000 + month * 100 + day; }
+};
+
+struct DirEntry {
+    std::string raw;       // the name as the file system holds it (bytes)
+    std::string name;      // the name as judged and logged (UTF-8, see displayName)
+    bool isDir = false;    // a real folder; a symbolic link is never a folder here
+    bool isLink = false;   // a symbolic link (listed as a file, never followed)
+    bool isHidden = false; // name begins with "."
+    LocalDate modified;    // last modification date, local time
+    uint64_t size = 0;
+};
+
+struct Listing {
+    bool ok = false;       // false when the folder could not be listed
+    int errorNumber = 0;   // errno when !ok
+    std::string error;     // description when !ok
+    std::vector<DirEntry> entries;  // sorted ascending by upper-cased name, ties by name
+};
+
+// The native separator and its joining helpers.
+char nativeSeparator();
+std::string withTrailingSeparator(const std::string& path);
+// top (native, may end in a separator) + relative path with "\" separators.
+std::string joinRel(const std::string& top, const std::string& relBackslash);
+
+// Lists one folder, "." and ".." left out. Entries of every kind are listed.
+Listing listFolder(const std::string& path);
+
+enum class EntryKind { Any, Folder, File };
+// Entries of a folder whose names match a pattern (wildcards of LikeMatch, ASCII case
+// ignored), of a kind. File excludes hidden entries ("." names), as ordinary-file
+// look-ups do. Sorted as listFolder sorts. Missing or unreadable folder: empty.
+std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind);
+
+// Resolves a "\"-separated relative path below top, each component matched ignoring
+// ASCII case (an exact match preferred). Answers the native path, or nullopt.
+std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash,
+                                      EntryKind kind = EntryKind::Any);
+
+bool isFolder(const std::string& path);    // a real folder (links not followed)
+bool isPlainFile(const std::string& path); // a regular file (links not followed)
+std::optional<LocalDate> modifiedDate(const std::string& path);
+
+// Drive type codes as the checks and views present them.
+enum DriveType : int32_t { kDriveUnknown = 0, kDriveNoRoot = 1, kDriveRemovable = 2, kDriveFixed = 3,
+                           kDriveRemote = 4, kDriveCdRom = 5, kDriveRamDisk = 6 };
+struct VolumeInfo {
+    std::string label;
+    uint32_t serial = 0;
+    uint32_t maxComponentLength = 255;
+    uint32_t flags = 0;
+    std::string fileSystem;
+    std::string mountPoint;
+};
+// Drive type of the file system that holds path (0 when it cannot be told).
+int32_t GetDriveTypeOfPath(const std::string& path);
+// Volume data of the file system that holds path; false when nothing can be read.
+bool GetVolumeInfo(const std::string& path, VolumeInfo& info);
+
+// Per-user folders.
+std::string GetTempFolder();       // ends in a separator, or empty
+std::string programFolder(const char* argv0);  // folder of the running program, ends in a separator
+std::string currentUserConfigFolder();         // where the base folder setting is kept
+
+}  // namespace qm

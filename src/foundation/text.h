@@ -1,0 +1,77 @@
+// Text rules: CP932 (Microsoft Shift_JIS) conversion, the character rules that judge
+// values and names, byte length, number parsing, wildcard matching and a few small
+// routines about drives and the result type.
+//
+// Strings are UTF-8 inside the program. Every character rule works on the CP932 code
+// of each character in turn; a character with no CP932 code is examined as '?' (0x3F).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// ---- CP932 ---------------------------------------------------------------------
+// Whole-text conversion at file boundaries. Characters with no CP932 code become '?'.
+std::string toCp932(std::string_view utf8);
+// Bytes that are not valid CP932 become U+FFFD.
+std::string fromCp932(std::string_view cp932);
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(std::string_view s);
+// A name as read from the file system, made presentable: valid UTF-8 as it is,
+// otherwise decoded as CP932 (names copied from Windows media), otherwise with
+// U+FFFD for every byte that fits neither.
+std::string displayName(std::string_view raw);
+
+// CP932 codes of the characters of a UTF-8 string, one per character:
+// 0..255 for single-byte characters, lead*256+trail for double-byte ones,
+// 0x3F for characters without a CP932 code (and for invalid UTF-8 bytes).
+std::vector<uint16_t> cp932Codes(std::string_view utf8);
+// CP932 code of one Unicode code point (0x3F when it has none).
+uint16_t cp932CodeOf(char32_t cp);
+
+// ---- Value and name rules ------------------------------------------------------
+bool IsDigits(std::string_view s);
+bool IsInteger(std::string_view s);
+bool IsPositiveReal(std::string_view s);
+bool IsReal(std::string_view s);
+bool IsAlnum(std::string_view s);
+bool IsUpperAlnum(std::string_view s);
+bool IsFullWidth(std::string_view s);
+bool IsUsableText(std::string_view s);
+bool IsDateYMD(std::string_view s, std::string_view sep);
+bool IsUpperPath(std::string_view s);
+bool IsUpperFileName(std::string_view s);
+bool IsUsableMultiLineText(std::string_view s);
+bool IsFileName84(std::string_view s);
+bool IsFolderName8(std::string_view s);
+
+// ---- Measures and conversions --------------------------------------------------
+int32_t GetByteLength(std::string_view s);  // bytes in CP932
+int32_t toNumber(std::string_view s);       // numeric text truncated toward zero, else 0
+std::string trimNull(std::string_view s);   // cut before the first NUL
+std::string trimBlanks(std::string_view s); // strip U+0020 at both ends only
+std::string upperAscii(std::string_view s); // a-z to A-Z, everything else as it is
+int countChars(std::string_view utf8);      // characters (code points) of a UTF-8 string
+std::string substrChars(std::string_view utf8, int start, int count); // by characters, 0-based
+
+// ---- Wildcard matching ---------------------------------------------------------
+// "?" one character, "*" any run, "#" one digit, "[...]" one of a list with ranges,
+// "[!...]" one not in the list; everything else matches itself; the whole string must
+// match. Compares characters by code (case-sensitive). Works on characters, not bytes.
+bool LikeMatch(std::string_view text, std::string_view pattern);
+// The same, ignoring ASCII letter case (file-system wildcards as Windows applies them).
+bool LikeMatchNoCase(std::string_view text, std::string_view pattern);
+
+// ---- Small routines ------------------------------------------------------------
+std::string GetResultTypeWord(int intResultType);  // 1 地籍調査, 2 先行調査, else 不明
+std::string GetResultTypeName(int intResultType);  // 1 地籍調査, 2 官民境界等先行調査, else (業務不明)
+std::string GetDriveRoot(std::string_view path);   // "D:\" / "\\SRV\SHARE\" / ""
+// Sorts ascending; mode 0 by character code, 1 ignoring letter case.
+void SortStrings(std::vector<std::string>& items, int compareMode);
+// Three-way comparison in a compare mode (0 code order, 1 ignoring ASCII case).
+int compareText(std::string_view a, std::string_view b, int compareMode);
+
+}  // namespace qm
