@@ -188,6 +188,8 @@ TEST_F(PlatformTest, ResolveRelIgnoresCasePrefersExactAndNeverFollowsLinks) {
     EXPECT_FALSE(resolveRel(d(), "LINKED\\TISEKI"));
     EXPECT_TRUE(resolveRel(d(), "linked", EntryKind::File));  // the link itself, as a file
     EXPECT_EQ(resolveRel(d(), "", EntryKind::Folder).value_or(""), d());
+    EXPECT_FALSE(resolveRel(d() + "/survey", "..\\INDEX_D.XML"));  // never above top
+    EXPECT_FALSE(resolveRel(d(), "SURVEY\\.\\TISEKI"));
 }
 
 TEST_F(PlatformTest, PlainFileFolderAndDates) {

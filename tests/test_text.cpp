@@ -100,6 +100,7 @@ TEST(TextUtf8, ValidityAndDisplayNames) {
     EXPECT_EQ(displayName("SURVEY"), "SURVEY");
     EXPECT_EQ(displayName("\x92\x6E\x90\xD0"), "地籍");   // CP932 name from a Windows medium
     EXPECT_EQ(displayName("a\xFF"), "a\uFFFD");
+    EXPECT_EQ(displayName("\xED\x40"), "\u7E8A");  // NEC-selected code: decoded, though written back as 0xFA5C
     EXPECT_EQ(countChars("a地\xFF"), 3);
     EXPECT_EQ(substrChars("地籍調査", 1, 2), "籍調");
     EXPECT_EQ(substrChars("abc", 2, 5), "c");

@@ -311,7 +311,7 @@ bool isValidUtf8(std::string_view s) {
 std::string displayName(std::string_view raw) {
     if (isValidUtf8(raw)) return std::string(raw);
     const std::string decoded = fromCp932(raw);
-    if (decoded.find("\xEF\xBF\xBD") == std::string::npos && toCp932(decoded) == raw) return decoded;
+    if (decoded.find("\xEF\xBF\xBD") == std::string::npos) return decoded;
     std::string out;
     for (size_t i = 0; i < raw.size();) {
         const char32_t c = nextChar(raw, i);
