@@ -139,7 +139,8 @@ TEST_F(PlatformTest, UnlistableFolders) {
     EXPECT_FALSE(listFolder(d() + "/file").ok);
     fs::create_directories(dir_ / "real");
     fs::create_directory_symlink(dir_ / "real", dir_ / "link");
-    EXPECT_FALSE(listFolder(d() + "/link").ok);  // a link is not entered
+    EXPECT_FALSE(listFolder(d() + "/link").ok);  // a link is not entered...
+    EXPECT_TRUE(listFolder(d() + "/link/").ok);  // ...unless named as a folder (a chosen top)
     if (::geteuid() != 0) {
         fs::create_directories(dir_ / "locked");
         fs::permissions(dir_ / "locked", fs::perms::none);
@@ -209,14 +210,6 @@ TEST_F(PlatformTest, PlainFileFolderAndDates) {
     localtime_r(&now, &t);
     EXPECT_EQ(date->ymd(), (t.tm_year + 1900) * 10000 + (t.tm_mon + 1) * 100 + t.tm_mday);
     EXPECT_FALSE(modifiedDate(d() + "/missing"));
-}
-
-TEST_F(PlatformTest, LargeFolderIsListed) {
-    for (int i = 0; i < 1000; ++i) touch(dir_ / ("F" + std::to_string(i)), "");
-    const Listing l = listFolder(d());
-    ASSERT_TRUE(l.ok);
-    ASSERT_EQ(l.entries.size(), 1000u);
-    for (size_t i = 1; i < l.entries.size(); ++i) EXPECT_LT(l.entries[i - 1].name, l.entries[i].name);
 }
 
 TEST_F(PlatformTest, DriveTypeAndVolume) {
