@@ -18,7 +18,7 @@ struct XmlParseError {
 };
 
 enum XmlNodeType : int { kXmlElement = 1, kXmlAttribute = 2, kXmlText = 3, kXmlProcessingInstruction = 7,
-                         kXmlDocumentType = 10, kXmlDocument = 9, kXmlOther = 0 };
+                         kXmlComment = 8, kXmlDocumentType = 10, kXmlDocument = 9, kXmlOther = 0 };
 
 class XmlDocument;
 
