@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 using qm::XmlDocument;
@@ -200,6 +202,14 @@ TEST_F(XmlDocTest, DeclarationAndUnicodeForms) {
     EXPECT_EQ(doc.declaredEncoding(), "UTF-16");
     EXPECT_EQ(doc.documentElement().text(), "テキスト");
 
+    // Text of blanks alone is no data, unless xml:space says to keep it.
+    ASSERT_TRUE(doc.load(write("blank.xml", "<a>\n <b> </b><c>\r\n</c><m>x <i>y</i> <i>z</i> </m>"
+                                            "<p xml:space=\"preserve\"><q> </q></p></a>")));
+    EXPECT_FALSE(doc.selectNodes("/a/b").at(0).hasChildNodes());
+    EXPECT_FALSE(doc.selectNodes("/a/c").at(0).hasChildNodes());
+    EXPECT_EQ(doc.selectNodes("/a/m").at(0).text(), "x yz");
+    EXPECT_EQ(doc.selectNodes("/a/p/q").at(0).text(), " ");
+
     // No declaration, no document type: loads without validation.
     ASSERT_TRUE(doc.load(write("plain.xml", "<a>\n  <b> x </b>\n</a>")));
     EXPECT_FALSE(doc.hasXmlDeclaration());
@@ -288,12 +298,35 @@ TEST_F(XmlDocTest, ExternalFilesStayInsideTheAllowedRoot) {
     EXPECT_EQ(doc.documentElement().text(), "髙");
 }
 
-TEST_F(XmlDocTest, DtdFoundInFoldersWithJapaneseNamesAndOtherLetterCase) {
-    write("成果 フォルダ/tind_d04.dtd", "<!ELEMENT a (#PCDATA)>");
-    const std::string p =
-        write("成果 フォルダ/INDEX_D.XML", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"TIND_D04.DTD\">\n<a>x</a>");
+TEST_F(XmlDocTest, ExternalFilesInFoldersWithJapaneseNamesAndOtherLetterCase) {
+    // A DTD with its own text declaration, an entity file with a Japanese name.
+    write("成果 フォルダ/tind_d04.dtd",
+          cp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!ELEMENT 基礎 (#PCDATA)>\n"
+                "<!ENTITY 名 SYSTEM \"name.txt\">\n"));
+    write("成果 フォルダ/NAME.TXT", "名前");
+    const std::string p = write("成果 フォルダ/INDEX_D.XML",
+                                "<?xml version=\"1.0\"?>\n<!DOCTYPE 基礎 SYSTEM \"TIND_D04.DTD\">\n<基礎>&名;①</基礎>");
     XmlDocument doc;
-    EXPECT_TRUE(doc.load(p)) << doc.parseError().reason;
+    ASSERT_TRUE(doc.load(p)) << doc.parseError().reason;
+    EXPECT_EQ(doc.documentElement().text(), "名前①");
+}
+
+TEST_F(XmlDocTest, ConcurrentLoadsKeepTheirOwnErrors) {
+    write("T.DTD", "<!ELEMENT a (#PCDATA)>");
+    const std::string good = write("good.xml", "<!DOCTYPE a SYSTEM \"T.DTD\"><a>x</a>");
+    const std::string bad = write("bad.xml", "<!DOCTYPE a SYSTEM \"T.DTD\">\n<a><b/></a>");
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                XmlDocument doc;
+                const bool ok = doc.load(t % 2 ? good : bad);
+                if (ok != (t % 2 == 1) || (!ok && doc.parseError().line != 2)) ++wrong;
+            }
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(XmlDocTest, LargeSelectionsAndParserPresence) {

@@ -663,6 +663,46 @@ std::string attributeValue(xmlAttrPtr a) {
     return v;
 }
 
+bool isBlankText(const xmlChar* s) {
+    if (s == nullptr) return true;
+    for (; *s != 0; ++s)
+        if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
+    return true;
+}
+
+// Text nodes of white space alone do not count as data: the parser drops them between
+// elements of element content already; this also removes them from text-only and mixed
+// content (an element holding only blanks has no child nodes), except under
+// xml:space="preserve".
+void dropBlankTextNodes(xmlDocPtr doc) {
+    std::vector<std::pair<xmlNodePtr, bool>> stack;
+    for (xmlNodePtr c = doc->children; c != nullptr; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) stack.emplace_back(c, false);
+    while (!stack.empty()) {
+        auto [element, preserve] = stack.back();
+        stack.pop_back();
+        if (element->properties != nullptr) {
+            xmlChar* space = xmlGetNsProp(element, reinterpret_cast<const xmlChar*>("space"), XML_XML_NAMESPACE);
+            if (space != nullptr) {
+                if (xmlStrEqual(space, reinterpret_cast<const xmlChar*>("preserve"))) preserve = true;
+                else if (xmlStrEqual(space, reinterpret_cast<const xmlChar*>("default"))) preserve = false;
+                xmlFree(space);
+            }
+        }
+        xmlNodePtr c = element->children;
+        while (c != nullptr) {
+            xmlNodePtr next = c->next;
+            if (c->type == XML_ELEMENT_NODE) {
+                stack.emplace_back(c, preserve);
+            } else if (!preserve && c->type == XML_TEXT_NODE && isBlankText(c->content)) {
+                xmlUnlinkNode(c);
+                xmlFreeNode(c);
+            }
+            c = next;
+        }
+    }
+}
+
 }  // namespace
 
 // ---- XmlNode -------------------------------------------------------------------
@@ -911,6 +951,7 @@ bool XmlDocument::load(const std::string& path) {
         if (error_.line < 0) error_.line = 0;
         return false;
     }
+    dropBlankTextNodes(doc);
     impl_->doc = doc;
     impl_->declaration = declaration;
     return true;
