@@ -1,2 +1,2 @@
-// quillmark-check: headless check of a delivery (filled in by the run core).
+// quillmark-check: headless check of a delivery (the run core joins once the checkers land).
 int main() { return 2; }
