@@ -346,7 +346,7 @@ int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
         if (isWalkPath(rule.path)) {
             auto it = elementsByPath_.find(rule.path);
             if (it != elementsByPath_.end()) selected = &it->second;
-        } else {
+        } else if (!rule.path.empty()) {
             selectedOther = doc.selectNodes(rule.path);
             selected = &selectedOther;
         }
