@@ -50,11 +50,12 @@ public:
     void setResultType(int16_t intResultType);
     int16_t resultType() const { return resultType_; }
 
-    // Top folder of the first medium. DTDs of the first medium's SURVEY.XML and
-    // SURV_TSK.XML are then read only from inside it. When not set (empty), the top is
-    // taken from the file paths given to getDocFilenameFromJobFile when they lie in the
-    // usual SURVEY\ and SURVEY\TISEKI\ folders, else each file's own folder.
-    void setMediumTop(const std::string& strTopFolder) { mediumTop_ = strTopFolder; }
+    // Top folder of the medium whose files getDocFilenameFromJobFile reads: their DTDs are
+    // then read only from inside it. When not set (empty), the top is taken from the file
+    // paths given to getDocFilenameFromJobFile when they lie in the usual SURVEY\ and
+    // SURVEY\TISEKI\ folders, else each file's own folder is the limit. The per-medium
+    // checks always use their strCheckPath.
+    void setAllowedRoot(const std::string& strTopFolder) { mediumTop_ = strTopFolder; }
 
     // Empties the four described-item lists and sets the result type to 1.
     void InitData();
