@@ -1,0 +1,450 @@
+// The platform layer for Linux and other POSIX systems.
+#include "foundation/platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+
+#include "foundation/text.h"
+
+namespace qm {
+
+namespace {
+
+LocalDate localDateOf(time_t t) {
+    struct tm tmv {};
+    LocalDate d;
+    if (localtime_r(&t, &tmv)) {
+        d.year = tmv.tm_year + 1900;
+        d.month = tmv.tm_mon + 1;
+        d.day = tmv.tm_mday;
+    }
+    return d;
+}
+
+void fillFromStat(DirEntry& e, const struct stat& st) {
+    e.isLink = S_ISLNK(st.st_mode);
+    e.isDir = S_ISDIR(st.st_mode);
+    e.modified = localDateOf(st.st_mtime);
+    e.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+// Sorts ascending by the upper-cased name, ties by the name as it is.
+void sortEntries(std::vector<DirEntry>& entries) {
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const auto& e : entries) keys.push_back(upperAscii(e.name));
+    std::vector<size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int c = keys[a].compare(keys[b]);
+        if (c != 0) return c < 0;
+        const int d = entries[a].name.compare(entries[b].name);
+        if (d != 0) return d < 0;
+        return entries[a].raw < entries[b].raw;
+    });
+    std::vector<DirEntry> sorted;
+    sorted.reserve(entries.size());
+    for (size_t i : order) sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
+}
+
+bool lstatOk(const std::string& path, struct stat& st) { return !path.empty() && ::lstat(path.c_str(), &st) == 0; }
+
+std::string joinNative(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return withTrailingSeparator(folder) + name;
+}
+
+bool kindFits(const DirEntry& e, EntryKind kind) {
+    switch (kind) {
+        case EntryKind::Folder: return e.isDir;
+        case EntryKind::File: return !e.isDir;
+        default: return true;
+    }
+}
+
+// ---- Mounts ----------------------------------------------------------------------
+
+struct MountEntry {
+    unsigned major = 0, minor = 0;
+    std::string mountPoint;
+    std::string fsType;
+    std::string source;
+};
+
+// Undoes the octal escapes (\040 and the like) of /proc/self/mountinfo.
+std::string unescapeMount(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() &&
+            s[i + 1] >= '0' && s[i + 1] <= '7' && s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' &&
+            s[i + 3] <= '7') {
+            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::vector<MountEntry> readMounts() {
+    std::vector<MountEntry> mounts;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream ls(line);
+        std::vector<std::string> f;
+        std::string w;
+        while (ls >> w) f.push_back(w);
+        // id parent major:minor root mountpoint options [optional...] - fstype source superopts
+        auto dash = std::find(f.begin(), f.end(), "-");
+        if (f.size() < 5 || dash == f.end() || std::distance(dash, f.end()) < 3) continue;
+        MountEntry m;
+        if (std::sscanf(f[2].c_str(), "%u:%u", &m.major, &m.minor) != 2) continue;
+        m.mountPoint = unescapeMount(f[4]);
+        m.fsType = *(dash + 1);
+        m.source = unescapeMount(*(dash + 2));
+        mounts.push_back(std::move(m));
+    }
+    return mounts;
+}
+
+// The canonical absolute form of path, or of its nearest existing ancestor.
+std::string canonicalPath(const std::string& path) {
+    if (path.empty()) return {};
+    std::string p = path;
+    for (;;) {
+        char buf[PATH_MAX];
+        if (::realpath(p.c_str(), buf)) return buf;
+        const size_t slash = p.find_last_of('/', p.size() > 1 ? p.size() - 2 : 0);
+        if (slash == std::string::npos) return {};
+        p = slash == 0 ? "/" : p.substr(0, slash);
+    }
+}
+
+// The mount that holds path: the longest mount point that is a prefix of the canonical
+// path (the last one mounted when several share a mount point).
+std::optional<MountEntry> mountOf(const std::string& path) {
+    const std::string canon = canonicalPath(path);
+    if (canon.empty()) return std::nullopt;
+    std::optional<MountEntry> best;
+    size_t bestLen = 0;
+    for (auto& m : readMounts()) {
+        const std::string& mp = m.mountPoint;
+        bool prefix = false;
+        if (mp == "/") prefix = true;
+        else if (canon.compare(0, mp.size(), mp) == 0 && (canon.size() == mp.size() || canon[mp.size()] == '/'))
+            prefix = true;
+        if (prefix && mp.size() >= bestLen) {
+            bestLen = mp.size();
+            best = m;
+        }
+    }
+    return best;
+}
+
+uint32_t fnv1a32(const void* data, size_t n) {
+    uint32_t h = 2166136261u;
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < n; ++i) {
+        h ^= p[i];
+        h *= 16777619u;
+    }
+    return h;
+}
+
+// Decodes the \xHH escapes of the names under /dev/disk/by-label.
+std::string unescapeUdev(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2])) && std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
+            out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// Name of the link in folder whose target is the block device dev, or empty.
+std::string diskLinkFor(const char* folder, dev_t dev) {
+    DIR* d = ::opendir(folder);
+    if (!d) return {};
+    std::string found;
+    while (dirent* de = ::readdir(d)) {
+        if (de->d_name[0] == '.') continue;
+        struct stat st {};
+        const std::string p = std::string(folder) + "/" + de->d_name;
+        if (::stat(p.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == dev) {
+            found = de->d_name;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+}  // namespace
+
+// ---- Separators ------------------------------------------------------------------
+
+char nativeSeparator() { return '/'; }
+
+std::string withTrailingSeparator(const std::string& path) {
+    if (path.empty() || path.back() == '/') return path;
+    return path + '/';
+}
+
+std::string joinRel(const std::string& top, const std::string& relBackslash) {
+    std::string rel = relBackslash;
+    std::replace(rel.begin(), rel.end(), '\\', '/');
+    size_t b = 0;
+    while (b < rel.size() && rel[b] == '/') ++b;
+    rel.erase(0, b);
+    if (top.empty()) return rel;
+    return withTrailingSeparator(top) + rel;
+}
+
+// ---- Listing ---------------------------------------------------------------------
+
+Listing listFolder(const std::string& path) {
+    Listing out;
+    const int dfd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (dfd < 0) {
+        out.errorNumber = errno;
+        out.error = std::strerror(out.errorNumber);
+        return out;
+    }
+    DIR* d = ::fdopendir(dfd);
+    if (!d) {
+        out.errorNumber = errno;
+        out.error = std::strerror(out.errorNumber);
+        ::close(dfd);
+        return out;
+    }
+    for (;;) {
+        errno = 0;
+        dirent* de = ::readdir(d);
+        if (!de) {
+            if (errno != 0) {
+                out.errorNumber = errno;
+                out.error = std::strerror(out.errorNumber);
+                ::closedir(d);
+                out.entries.clear();
+                return out;
+            }
+            break;
+        }
+        const char* n = de->d_name;
+        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
+        DirEntry e;
+        e.raw = n;
+        e.name = displayName(e.raw);
+        e.isHidden = n[0] == '.';
+        struct stat st {};
+        if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            fillFromStat(e, st);
+        } else if (errno == ENOENT) {
+            continue;  // removed while listing
+        } else {
+            e.isLink = de->d_type == DT_LNK;
+            e.isDir = de->d_type == DT_DIR;
+        }
+        out.entries.push_back(std::move(e));
+    }
+    ::closedir(d);
+    sortEntries(out.entries);
+    out.ok = true;
+    return out;
+}
+
+std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind) {
+    std::vector<DirEntry> found;
+    Listing l = listFolder(folder);
+    if (!l.ok) return found;
+    for (auto& e : l.entries) {
+        if (!kindFits(e, kind)) continue;
+        if (kind == EntryKind::File && e.isHidden) continue;
+        if (LikeMatchNoCase(e.name, pattern)) found.push_back(std::move(e));
+    }
+    return found;
+}
+
+std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash, EntryKind kind) {
+    std::vector<std::string> parts;
+    {
+        std::string cur;
+        for (char c : relBackslash) {
+            if (c == '\\' || c == '/') {
+                if (!cur.empty()) parts.push_back(cur);
+                cur.clear();
+            } else {
+                cur += c;
+            }
+        }
+        if (!cur.empty()) parts.push_back(cur);
+    }
+    std::string path = top;
+    struct stat st {};
+    if (parts.empty()) {
+        if (!lstatOk(path, st)) return std::nullopt;
+        if (kind == EntryKind::Folder && !S_ISDIR(st.st_mode)) return std::nullopt;
+        if (kind == EntryKind::File && S_ISDIR(st.st_mode)) return std::nullopt;
+        return path;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        const EntryKind want = last ? kind : EntryKind::Folder;
+        auto fits = [&](const struct stat& s) {
+            if (want == EntryKind::Folder) return S_ISDIR(s.st_mode);
+            if (want == EntryKind::File) return !S_ISDIR(s.st_mode);
+            return true;
+        };
+        const std::string exact = joinNative(path, parts[i]);
+        if (lstatOk(exact, st) && fits(st)) {
+            path = exact;
+            continue;
+        }
+        const std::string wanted = upperAscii(parts[i]);
+        const Listing l = listFolder(path);
+        const DirEntry* hit = nullptr;
+        for (const auto& e : l.entries) {
+            if (!kindFits(e, want)) continue;
+            if (upperAscii(e.name) == wanted || upperAscii(e.raw) == wanted) {
+                hit = &e;
+                break;
+            }
+        }
+        if (!hit) return std::nullopt;
+        path = joinNative(path, hit->raw);
+    }
+    return path;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return lstatOk(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool isPlainFile(const std::string& path) {
+    struct stat st {};
+    return lstatOk(path, st) && S_ISREG(st.st_mode);
+}
+
+std::optional<LocalDate> modifiedDate(const std::string& path) {
+    struct stat st {};
+    if (!lstatOk(path, st)) return std::nullopt;
+    return localDateOf(st.st_mtime);
+}
+
+// ---- Drives and volumes ----------------------------------------------------------
+
+int32_t GetDriveTypeOfPath(const std::string& path) {
+    const auto m = mountOf(path);
+    if (!m) return kDriveUnknown;
+    const std::string& t = m->fsType;
+    if (t == "iso9660" || t == "udf") return kDriveCdRom;
+    if (t == "nfs" || t == "nfs4" || t == "cifs" || t == "smb3" || t == "smbfs" || t == "sshfs" ||
+        t == "fuse.sshfs" || t == "9p")
+        return kDriveRemote;
+    return kDriveFixed;
+}
+
+bool GetVolumeInfo(const std::string& path, VolumeInfo& info) {
+    info = VolumeInfo{};
+    const std::string canon = canonicalPath(path);
+    if (canon.empty()) return false;
+    const auto m = mountOf(canon);
+    struct statvfs sv {};
+    const bool haveVfs = ::statvfs(canon.c_str(), &sv) == 0;
+    if (!m && !haveVfs) return false;
+
+    std::string idText;
+    if (m) {
+        info.fileSystem = m->fsType;
+        info.mountPoint = m->mountPoint;
+        const dev_t dev = makedev(m->major, m->minor);
+        const std::string uuid = diskLinkFor("/dev/disk/by-uuid", dev);
+        const std::string label = diskLinkFor("/dev/disk/by-label", dev);
+        if (!label.empty()) info.label = unescapeUdev(label);
+        if (!uuid.empty()) idText = "uuid:" + unescapeUdev(uuid);
+        else if (!label.empty()) idText = "label:" + info.label;
+    }
+    if (haveVfs) {
+        info.maxComponentLength = static_cast<uint32_t>(sv.f_namemax);
+        info.flags = static_cast<uint32_t>(sv.f_flag);
+    }
+    uint32_t serial = 0;
+    if (!idText.empty()) {
+        serial = fnv1a32(idText.data(), idText.size());
+    } else {
+        struct statfs sf {};
+        if (::statfs(canon.c_str(), &sf) == 0) {
+            serial = fnv1a32(&sf.f_fsid, sizeof sf.f_fsid);
+        } else if (m) {
+            const unsigned v[2] = {m->major, m->minor};
+            serial = fnv1a32(v, sizeof v);
+        }
+    }
+    if (serial == 0) serial = 1;
+    info.serial = serial;
+    return true;
+}
+
+// ---- Per-user folders ------------------------------------------------------------
+
+std::string GetTempFolder() {
+    const char* t = std::getenv("TMPDIR");
+    std::string dir = (t && *t) ? trimBlanks(trimNull(t)) : std::string("/tmp");
+    if (dir.empty()) dir = "/tmp";
+    return withTrailingSeparator(dir);
+}
+
+std::string programFolder(const char* argv0) {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    std::string exe;
+    if (n > 0) {
+        exe.assign(buf, static_cast<size_t>(n));
+    } else if (argv0 && *argv0) {
+        char rp[PATH_MAX];
+        exe = ::realpath(argv0, rp) ? std::string(rp) : std::string(argv0);
+    }
+    const size_t slash = exe.find_last_of('/');
+    if (slash == std::string::npos) return exe.empty() ? std::string() : std::string("./");
+    return exe.substr(0, slash + 1);
+}
+
+std::string currentUserConfigFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg == '/') return withTrailingSeparator(std::string(xdg) + "/quillmark");
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && *h) home = h;
+    if (home.empty()) {
+        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) home = pw->pw_dir;
+    }
+    if (home.empty()) return {};
+    return withTrailingSeparator(withTrailingSeparator(home) + ".config/quillmark");
+}
+
+}  // namespace qm

@@ -1,0 +1,572 @@
+// Text rules, CP932 conversion and wildcard matching.
+#include "foundation/text.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+namespace qm {
+
+namespace {
+
+constexpr uint16_t kNoCode = 0xFFFF;  // no CP932 code (0xFFFF is not a CP932 code)
+constexpr char32_t kBadByteBase = 0x110000;  // invalid UTF-8 byte b decodes to kBadByteBase + b
+
+// ---- UTF-8 ---------------------------------------------------------------------
+
+// Decodes one character at s[i]; advances i. Invalid bytes come back one at a time as
+// kBadByteBase + byte, so that they stay distinct from every real character.
+char32_t nextChar(std::string_view s, size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) { ++i; return b0; }
+    int len = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; cp = b0 & 0x1F; min = 0x80; }
+    else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; cp = b0 & 0x0F; min = 0x800; }
+    else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; cp = b0 & 0x07; min = 0x10000; }
+    else { ++i; return kBadByteBase + b0; }
+    if (i + len > s.size()) { ++i; return kBadByteBase + b0; }
+    for (int k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) { ++i; return kBadByteBase + b0; }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++i; return kBadByteBase + b0; }
+    i += len;
+    return cp;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+std::u32string toChars(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) out += nextChar(s, i);
+    return out;
+}
+
+// ---- CP932 tables built from the system converter --------------------------------
+
+bool isLeadByte(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool isTrailByte(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+
+// Which of several codes of one character Windows produces: smaller is preferred.
+int codeRank(uint16_t code) {
+    if (code >= 0x8740 && code <= 0x879C) return 1;  // NEC row 13
+    if (code >= 0xFA40 && code <= 0xFC4B) return 2;  // IBM extensions
+    if (code >= 0xED40 && code <= 0xEEFC) return 3;  // NEC-selected IBM extensions
+    return 0;                                        // JIS X 0208 and single bytes
+}
+
+// Converts the bytes with cd; answers the single code point produced, or -1.
+long convertOne(iconv_t cd, const char* in, size_t inLen) {
+    char32_t outBuf[4];
+    char* inp = const_cast<char*>(in);
+    size_t inLeft = inLen;
+    char* outp = reinterpret_cast<char*>(outBuf);
+    size_t outLeft = sizeof outBuf;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return -1;
+    if (iconv(cd, nullptr, nullptr, &outp, &outLeft) == static_cast<size_t>(-1)) return -1;
+    const size_t n = (sizeof outBuf - outLeft) / sizeof(char32_t);
+    if (n != 1) return -1;
+    return static_cast<long>(outBuf[0]);
+}
+
+struct Cp932Tables {
+    std::vector<uint16_t> fromUnicode;  // BMP code point -> CP932 code, kNoCode when none
+    Cp932Tables() : fromUnicode(0x10000, kNoCode) {
+        iconv_t dec = iconv_open("UTF-32LE", "CP932");
+        iconv_t enc = iconv_open("CP932", "UTF-32LE");
+        if (dec != reinterpret_cast<iconv_t>(-1)) {
+            auto take = [&](uint16_t code, long cp) {
+                if (cp < 0 || cp >= 0x10000) return;
+                uint16_t& slot = fromUnicode[static_cast<size_t>(cp)];
+                if (slot == kNoCode || codeRank(code) < codeRank(slot) ||
+                    (codeRank(code) == codeRank(slot) && code < slot))
+                    slot = code;
+            };
+            for (unsigned b = 0; b < 0x100; ++b) {
+                if (isLeadByte(b)) continue;
+                const char c = static_cast<char>(b);
+                take(static_cast<uint16_t>(b), convertOne(dec, &c, 1));
+            }
+            for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+                if (!isLeadByte(lead)) continue;
+                for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                    if (!isTrailByte(trail)) continue;
+                    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                    take(static_cast<uint16_t>(lead * 256 + trail), convertOne(dec, pair, 2));
+                }
+            }
+            iconv_close(dec);
+        }
+        // Characters that the converter writes one way only (for example U+00A5 as 0x5C),
+        // so that the codes examined agree with the bytes a file receives.
+        if (enc != reinterpret_cast<iconv_t>(-1)) {
+            for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+                if (fromUnicode[cp] != kNoCode || (cp >= 0xD800 && cp <= 0xDFFF)) continue;
+                char out[4];
+                const char32_t in = cp;
+                char* inp = reinterpret_cast<char*>(const_cast<char32_t*>(&in));
+                size_t inLeft = sizeof in;
+                char* outp = out;
+                size_t outLeft = sizeof out;
+                iconv(enc, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(enc, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) continue;
+                const size_t n = sizeof out - outLeft;
+                if (n == 1) fromUnicode[cp] = static_cast<unsigned char>(out[0]);
+                else if (n == 2)
+                    fromUnicode[cp] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) * 256 +
+                                                            static_cast<unsigned char>(out[1]));
+            }
+            iconv_close(enc);
+        }
+    }
+};
+
+const Cp932Tables& tables() {
+    static const Cp932Tables t;  // built once; thread-safe initialisation
+    return t;
+}
+
+uint16_t codeOfChar(char32_t c) {
+    if (c >= 0x10000) return 0x3F;  // includes invalid bytes
+    const uint16_t code = tables().fromUnicode[c];
+    return code == kNoCode ? 0x3F : code;
+}
+
+// Runs a whole-text conversion; on a sequence that cannot be converted calls onBad,
+// which appends a replacement and answers how many input bytes to skip.
+template <typename OnBad>
+std::string convertText(const char* to, const char* from, std::string_view in, OnBad onBad) {
+    std::string out;
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    out.reserve(in.size() * 3 / 2 + 8);
+    char* inp = const_cast<char*>(in.data());
+    size_t inLeft = in.size();
+    char buf[4096];
+    while (inLeft > 0) {
+        char* outp = buf;
+        size_t outLeft = sizeof buf;
+        const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        out.append(buf, static_cast<size_t>(outp - buf));
+        if (r != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) continue;
+        // EILSEQ or EINVAL: an unconvertible or incomplete sequence at inp
+        const size_t skip = std::min(inLeft, onBad(out, std::string_view(inp, inLeft)));
+        inp += skip;
+        inLeft -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* outp = buf;
+    size_t outLeft = sizeof buf;
+    iconv(cd, nullptr, nullptr, &outp, &outLeft);
+    out.append(buf, static_cast<size_t>(outp - buf));
+    iconv_close(cd);
+    return out;
+}
+
+bool isAsciiDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+bool isAsciiLower(char32_t c) { return c >= U'a' && c <= U'z'; }
+char32_t foldAscii(char32_t c) { return isAsciiLower(c) ? c - 32 : c; }
+
+template <typename Pred>
+bool allCodes(std::string_view s, Pred pred) {
+    for (uint16_t c : cp932Codes(s))
+        if (!pred(c)) return false;
+    return true;
+}
+
+bool inRange(uint16_t c, uint16_t lo, uint16_t hi) { return c >= lo && c <= hi; }
+
+bool isUsableCode(uint16_t c) {
+    return inRange(c, 0x20, 0x7E) || inRange(c, 0x8140, 0x81AC) || inRange(c, 0x81B8, 0x81BF) ||
+           inRange(c, 0x81C8, 0x81CE) || inRange(c, 0x81DA, 0x81E8) || inRange(c, 0x81F0, 0x81F7) ||
+           c == 0x81FC || inRange(c, 0x829F, 0x82F1) || inRange(c, 0x8340, 0x8396) ||
+           inRange(c, 0x839F, 0x83B6) || inRange(c, 0x83BF, 0x83D6) || inRange(c, 0x8440, 0x8460) ||
+           inRange(c, 0x8470, 0x8491) || inRange(c, 0x849F, 0x84BE) || inRange(c, 0x8754, 0x875D) ||
+           inRange(c, 0x889F, 0x9872) || inRange(c, 0x989F, 0xEAA4);
+}
+
+bool isDigitsChars(const std::u32string& s) {
+    if (s.empty()) return false;
+    for (char32_t c : s)
+        if (!isAsciiDigit(c)) return false;
+    return true;
+}
+
+// ---- Wildcards -----------------------------------------------------------------
+
+// Matches one pattern element at p[pi] against c; sets next to the index after the
+// element. Answers whether c matches.
+bool matchElement(const std::u32string& p, size_t pi, char32_t c, bool noCase, size_t& next) {
+    const char32_t pc = p[pi];
+    if (pc == U'?') { next = pi + 1; return true; }
+    if (pc == U'#') { next = pi + 1; return isAsciiDigit(c); }
+    if (pc == U'[') {
+        size_t k = pi + 1;
+        bool negate = false;
+        if (k < p.size() && p[k] == U'!') { negate = true; ++k; }
+        const size_t close = p.find(U']', k);
+        if (close != std::u32string::npos) {
+            const char32_t cc = noCase ? foldAscii(c) : c;
+            bool hit = false;
+            for (size_t m = k; m < close; ++m) {
+                char32_t lo = noCase ? foldAscii(p[m]) : p[m];
+                if (m + 2 < close && p[m + 1] == U'-') {
+                    char32_t hi = noCase ? foldAscii(p[m + 2]) : p[m + 2];
+                    if (cc >= lo && cc <= hi) hit = true;
+                    if (noCase && !hit) {  // a range such as [a-z] also holds folded letters
+                        if (c >= p[m] && c <= p[m + 2]) hit = true;
+                    }
+                    m += 2;
+                } else if (cc == lo) {
+                    hit = true;
+                }
+            }
+            next = close + 1;
+            return hit != negate;
+        }
+        // an unterminated "[" stands for itself
+    }
+    next = pi + 1;
+    return noCase ? foldAscii(c) == foldAscii(pc) : c == pc;
+}
+
+bool likeMatch(std::string_view textUtf8, std::string_view patternUtf8, bool noCase) {
+    const std::u32string t = toChars(textUtf8);
+    const std::u32string p = toChars(patternUtf8);
+    size_t ti = 0, pi = 0;
+    size_t starP = std::u32string::npos, starT = 0;
+    while (ti < t.size()) {
+        if (pi < p.size() && p[pi] == U'*') {
+            while (pi < p.size() && p[pi] == U'*') ++pi;
+            starP = pi;
+            starT = ti;
+            continue;
+        }
+        size_t next = 0;
+        if (pi < p.size() && matchElement(p, pi, t[ti], noCase, next)) {
+            pi = next;
+            ++ti;
+            continue;
+        }
+        if (starP == std::u32string::npos) return false;
+        pi = starP;
+        ti = ++starT;
+    }
+    while (pi < p.size() && p[pi] == U'*') ++pi;
+    return pi == p.size();
+}
+
+}  // namespace
+
+// ---- CP932 ---------------------------------------------------------------------
+
+std::string toCp932(std::string_view utf8) {
+    return convertText("CP932", "UTF-8", utf8, [](std::string& out, std::string_view rest) -> size_t {
+        out += '?';
+        size_t i = 0;
+        nextChar(rest, i);  // one character (or one invalid byte)
+        return i;
+    });
+}
+
+std::string fromCp932(std::string_view cp932) {
+    return convertText("UTF-8", "CP932", cp932, [](std::string& out, std::string_view) -> size_t {
+        out += "\xEF\xBF\xBD";
+        return 1;
+    });
+}
+
+bool isValidUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();)
+        if (nextChar(s, i) >= kBadByteBase) return false;
+    return true;
+}
+
+std::string displayName(std::string_view raw) {
+    if (isValidUtf8(raw)) return std::string(raw);
+    const std::string decoded = fromCp932(raw);
+    if (decoded.find("\xEF\xBF\xBD") == std::string::npos && toCp932(decoded) == raw) return decoded;
+    std::string out;
+    for (size_t i = 0; i < raw.size();) {
+        const char32_t c = nextChar(raw, i);
+        appendUtf8(out, c >= kBadByteBase ? U'\uFFFD' : c);
+    }
+    return out;
+}
+
+std::vector<uint16_t> cp932Codes(std::string_view utf8) {
+    std::vector<uint16_t> out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) out.push_back(codeOfChar(nextChar(utf8, i)));
+    return out;
+}
+
+uint16_t cp932CodeOf(char32_t cp) { return codeOfChar(cp); }
+
+// ---- Value and name rules ------------------------------------------------------
+
+bool IsDigits(std::string_view s) {
+    return !s.empty() && allCodes(s, [](uint16_t c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsInteger(std::string_view s) {
+    if (s.empty()) return false;
+    bool first = true;
+    return allCodes(s, [&](uint16_t c) {
+        const bool ok = (c >= '0' && c <= '9') || (first && c == '-');
+        first = false;
+        return ok;
+    });
+}
+
+namespace {
+bool realRule(std::string_view s, bool allowMinus) {
+    if (s.empty()) return false;
+    bool first = true;
+    int dots = 0;
+    return allCodes(s, [&](uint16_t c) {
+        bool ok = (c >= '0' && c <= '9') || (allowMinus && first && c == '-');
+        if (c == '.') ok = ++dots <= 1;
+        first = false;
+        return ok;
+    });
+}
+}  // namespace
+
+bool IsPositiveReal(std::string_view s) { return realRule(s, false); }
+bool IsReal(std::string_view s) { return realRule(s, true); }
+
+bool IsAlnum(std::string_view s) {
+    return allCodes(s, [](uint16_t c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+bool IsUpperAlnum(std::string_view s) {
+    return allCodes(s, [](uint16_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); });
+}
+
+bool IsFullWidth(std::string_view s) {
+    return allCodes(s, [](uint16_t c) {
+        return inRange(c, 0x8140, 0x81FC) || inRange(c, 0x8240, 0x84BE) || inRange(c, 0x889F, 0xEAA4);
+    });
+}
+
+bool IsUsableText(std::string_view s) { return allCodes(s, isUsableCode); }
+
+bool IsUsableMultiLineText(std::string_view s) {
+    return allCodes(s, [](uint16_t c) { return c == 0x0A || c == 0x0D || isUsableCode(c); });
+}
+
+bool IsDateYMD(std::string_view s, std::string_view sep) {
+    const std::u32string c = toChars(s);
+    if (c.size() != 10) return false;
+    const std::u32string sp = toChars(sep);
+    if (sp.size() != 1 || c[4] != sp[0] || c[7] != sp[0]) return false;
+    const std::u32string y = c.substr(0, 4), m = c.substr(5, 2), d = c.substr(8, 2);
+    if (!isDigitsChars(y) || !isDigitsChars(m) || !isDigitsChars(d)) return false;
+    auto num = [](const std::u32string& t) {
+        int v = 0;
+        for (char32_t ch : t) v = v * 10 + static_cast<int>(ch - U'0');
+        return v;
+    };
+    const int year = num(y), month = num(m), day = num(d);
+    if (year < 1 || month < 1 || month > 12 || day < 1) return false;
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int maxDay = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    return day <= maxDay;
+}
+
+bool IsUpperPath(std::string_view s) {
+    return allCodes(s, [](uint16_t c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '/' || c == '_';
+    });
+}
+
+bool IsUpperFileName(std::string_view s) {
+    return allCodes(s, [](uint16_t c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '.' || c == '_';
+    });
+}
+
+bool IsFileName84(std::string_view s) {
+    if (!IsUpperFileName(s)) return false;
+    const size_t dot = s.find('.');
+    if (dot == std::string_view::npos) return countChars(s) <= 8;
+    return countChars(s.substr(0, dot)) <= 8 && countChars(s.substr(dot + 1)) <= 4;
+}
+
+bool IsFolderName8(std::string_view s) {
+    return allCodes(s, [](uint16_t c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '_';
+           }) &&
+           countChars(s) <= 8;
+}
+
+// ---- Measures and conversions --------------------------------------------------
+
+int32_t GetByteLength(std::string_view s) {
+    int32_t n = 0;
+    for (uint16_t c : cp932Codes(s)) n += c > 0xFF ? 2 : 1;
+    return n;
+}
+
+int32_t toNumber(std::string_view s) {
+    size_t i = 0;
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (i < s.size() && blank(s[i])) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    int64_t value = 0;
+    bool digits = false;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        digits = true;
+        if (value <= int64_t{INT32_MAX} + 1) value = value * 10 + (s[i] - '0');
+        ++i;
+    }
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') { digits = true; ++i; }
+    }
+    while (i < s.size() && blank(s[i])) ++i;
+    if (!digits || i != s.size()) return 0;
+    if (negative) value = -value;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+std::string trimNull(std::string_view s) {
+    const size_t nul = s.find('\0');
+    return std::string(nul == std::string_view::npos ? s : s.substr(0, nul));
+}
+
+std::string trimBlanks(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string upperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
+int countChars(std::string_view utf8) {
+    int n = 0;
+    for (size_t i = 0; i < utf8.size(); ++n) nextChar(utf8, i);
+    return n;
+}
+
+std::string substrChars(std::string_view utf8, int start, int count) {
+    if (start < 0) start = 0;
+    if (count <= 0) return {};
+    size_t i = 0;
+    for (int k = 0; k < start && i < utf8.size(); ++k) nextChar(utf8, i);
+    const size_t from = i;
+    for (int k = 0; k < count && i < utf8.size(); ++k) nextChar(utf8, i);
+    return std::string(utf8.substr(from, i - from));
+}
+
+// ---- Wildcard matching ---------------------------------------------------------
+
+bool LikeMatch(std::string_view text, std::string_view pattern) { return likeMatch(text, pattern, false); }
+bool LikeMatchNoCase(std::string_view text, std::string_view pattern) { return likeMatch(text, pattern, true); }
+
+// ---- Small routines ------------------------------------------------------------
+
+std::string GetResultTypeWord(int intResultType) {
+    switch (intResultType) {
+        case 1: return "地籍調査";
+        case 2: return "先行調査";
+        default: return "不明";
+    }
+}
+
+std::string GetResultTypeName(int intResultType) {
+    switch (intResultType) {
+        case 1: return "地籍調査";
+        case 2: return "官民境界等先行調査";
+        default: return "(業務不明)";
+    }
+}
+
+std::string GetDriveRoot(std::string_view path) {
+    if (LikeMatch(path, "[A-Za-z]:*")) return std::string(path.substr(0, 2)) + "\\";
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+        const size_t afterServer = path.find('\\', 2);
+        if (afterServer == std::string_view::npos || afterServer < 3) return {};
+        const size_t afterShare = path.find('\\', afterServer + 1);
+        if (afterShare == std::string_view::npos) {
+            if (afterServer + 1 >= path.size()) return {};
+            return std::string(path) + "\\";
+        }
+        if (afterShare == afterServer + 1) return {};
+        return std::string(path.substr(0, afterShare + 1));
+    }
+    return {};
+}
+
+int compareText(std::string_view a, std::string_view b, int compareMode) {
+    if (compareMode == 1) {
+        const size_t n = std::min(a.size(), b.size());
+        for (size_t i = 0; i < n; ++i) {
+            auto ca = static_cast<unsigned char>(a[i]);
+            auto cb = static_cast<unsigned char>(b[i]);
+            if (ca >= 'a' && ca <= 'z') ca -= 32;
+            if (cb >= 'a' && cb <= 'z') cb -= 32;
+            if (ca != cb) return ca < cb ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
+    const int r = a.compare(b);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+void SortStrings(std::vector<std::string>& items, int compareMode) {
+    // Exchange sort: the order of strings that compare equal is part of the result.
+    // Long lists (where that sort is too slow) are sorted stably instead.
+    const size_t n = items.size();
+    if (n < 2) return;
+    if (n > 4096) {
+        std::stable_sort(items.begin(), items.end(), [&](const std::string& a, const std::string& b) {
+            return compareText(a, b, compareMode) < 0;
+        });
+        return;
+    }
+    for (size_t i = 0; i + 1 < n; ++i)
+        for (size_t j = i + 1; j < n; ++j)
+            if (compareText(items[i], items[j], compareMode) > 0) std::swap(items[i], items[j]);
+}
+
+}  // namespace qm
