@@ -1,6 +1,8 @@
 // Relation checker: deliveries built in a temporary folder, logs compared line by line.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <fcntl.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
@@ -388,19 +390,25 @@ TEST_F(RelationCheckTest, LogsAreCp932WithCrLf) {
                                     ",/SURVEY/基礎情報/ドキュメント格納用フォルダ名\r\n"));
 }
 
-// A SURV_TSK.XML describing 20,000 files, all but one present, plus one extra file.
+// A SURV_TSK.XML describing 33,000 files (occurrences beyond 16 bits); the medium holds
+// the 6,000 of two sub-folders and one file more.
 TEST_F(RelationCheckTest, LargeResultManagementFile) {
     const std::string T = "地籍調査";
-    const int kFolders = 4, kPerFolder = 5000;
+    const int kFolders = 11, kPerFolder = 3000, kOnMedium = 2;
     std::string body;
     for (int d = 0; d < kFolders; ++d) {
         const std::string sub = "CPROC_" + std::to_string(d + 1);
+        const fs::path subDir = medium(1) / "SURVEY/TISEKI/WORK" / sub;
+        if (d < kOnMedium) fs::create_directories(subDir);
         std::vector<std::string> names;
         for (int k = 0; k < kPerFolder; ++k) {
             char name[32];
             std::snprintf(name, sizeof name, "F%07d.XML", d * kPerFolder + k);
             names.push_back(name);
-            if (!(d == 3 && k == kPerFolder - 1)) touch(1, "SURVEY/TISEKI/WORK/" + sub + "/" + name);
+            if (d >= kOnMedium) continue;
+            const int fd = ::open((subDir / name).c_str(), O_CREAT | O_WRONLY, 0644);
+            ASSERT_GE(fd, 0);
+            ::close(fd);
         }
         body += info(T, "TISEKI", "WORK", sub, names);
     }
@@ -409,14 +417,22 @@ TEST_F(RelationCheckTest, LargeResultManagementFile) {
 
     CRelationCheck rc;
     ASSERT_TRUE(rc.getDocFilenameFromJobFile("", surveyFile(1), tskFile(1)));
-    EXPECT_EQ(rc.resultFiles().size(), 20000u);
+    EXPECT_EQ(rc.resultFiles().size(), 33000u);
+    const std::string fileItem = "/SURV_DATA/" + T + "成果情報/成果ファイル情報/" + T + "成果ファイル名";
     EXPECT_EQ(rc.checkRelation_Tiseki(tskFile(1), top(1), "", log("f.log")), 1);
-    EXPECT_EQ(readLog(log("f.log")),
-              lines({";チェックファイル " + tskFile(1), "30602,SURVEY\\TISEKI\\WORK\\CPROC_2\\EXTRA.XML," + kTsk1File +
-                                                           ",/SURV_DATA/" + T + "成果情報/成果ファイル情報/" + T + "成果ファイル名"}));
+    EXPECT_EQ(readLog(log("f.log")), lines({";チェックファイル " + tskFile(1),
+                                            "30602,SURVEY\\TISEKI\\WORK\\CPROC_2\\EXTRA.XML," + kTsk1File + "," + fileItem}));
+
     EXPECT_EQ(rc.checkXmlToVol_Total("", log("s.log"), log("t.log")), 1);
-    EXPECT_EQ(readLog(log("t.log")), lines({"30502,/SURV_DATA/" + T + "成果情報/成果ファイル情報/" + T +
-                                            "成果ファイル名,20000,記述されている成果ファイルが存在しません,F0019999.XML"}));
+    const std::string total = readLog(log("t.log"));
+    size_t count = 0;
+    for (size_t p = total.find("\r\n"); p != std::string::npos; p = total.find("\r\n", p + 2)) ++count;
+    EXPECT_EQ(count, size_t(kFolders - kOnMedium) * (kPerFolder + 1));
+    EXPECT_EQ(total.substr(0, total.find("\r\n")),
+              "30501,/SURV_DATA/" + T + "成果情報/" + T + "細区分フォルダ名,3,記述されている成果フォルダが存在しません,CPROC_3");
+    EXPECT_NE(total.find("\r\n30502," + fileItem + ",6001,記述されている成果ファイルが存在しません,F0006000.XML\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(total.ends_with("\r\n30502," + fileItem + ",33000,記述されている成果ファイルが存在しません,F0032999.XML\r\n"));
 }
 
 }  // namespace
