@@ -280,10 +280,13 @@ int main(int argc, char** argv) {
     // What medium 1 says about the delivery.
     int16_t mediaCount = 1, mediumNo = 1;
     std::string indexFile = managementFile(first, "INDEX_D.XML");
-    if (isPlainFile(indexFile) && !JudgeMediaNum(indexFile, mediaCount, mediumNo))
-        std::cerr << "成果チェック: 業務管理ファイル(INDEX_D.XML)の読み込みに失敗しました。\n";
+    bool indexRead = false;
+    if (isPlainFile(indexFile)) {
+        indexRead = JudgeMediaNum(indexFile, mediaCount, mediumNo);
+        if (!indexRead) std::cerr << "成果チェック: 業務管理ファイル(INDEX_D.XML)の読み込みに失敗しました。\n";
+    }
     if (mediaCount < 1 || mediaCount > 999) mediaCount = 1;
-    if (mediaCount >= 2 && mediumNo != 1)
+    if (indexRead && mediumNo != 1)
         std::cerr << "成果チェック: 指定した成果は、１枚目ではありません（INDEX_D.XMLのメディア番号 " << mediumNo << "）。\n";
     if (mediaCount > static_cast<int>(media.size()))
         std::cerr << "成果チェック: INDEX_D.XMLのメディア総枚数は " << mediaCount << " 枚ですが、指定されたフォルダは "
