@@ -25,6 +25,7 @@
 
 #include <iconv.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
