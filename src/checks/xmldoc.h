@@ -18,11 +18,18 @@ struct XmlParseError {
 };
 
 enum XmlNodeType : int { kXmlElement = 1, kXmlAttribute = 2, kXmlText = 3, kXmlProcessingInstruction = 7,
-                         kXmlDocumentType = 10, kXmlDocument = 9, kXmlOther = 0 };
+                         kXmlComment = 8, kXmlDocumentType = 10, kXmlDocument = 9, kXmlOther = 0 };
 
 class XmlDocument;
 
-// A node of a loaded document; valid while its document lives. Cheap to copy.
+// A node of a loaded document; valid while its document lives (and until it loads
+// another file). Cheap to copy.
+//
+// The tree holds no text of white space alone (outside xml:space="preserve"): such text
+// between elements, and an element's content made only of blanks, are dropped, so an
+// element holding elements has an element first and an element holding only blanks has
+// no child nodes. Other text is kept exactly, blanks at its ends included. CDATA
+// sections are merged into the text around them; entity references are resolved.
 class XmlNode {
 public:
     XmlNode() = default;
@@ -30,12 +37,20 @@ public:
     int nodeType() const;
     std::string nodeName() const;   // element or attribute name as written; "#text" etc. otherwise
     std::string baseName() const;   // name without namespace prefix
-    std::vector<XmlNode> childNodes() const;  // element, text (entity references resolved) children
+    // Children in document order: elements, text, comments (8) and processing
+    // instructions (7); the document also lists its document type (10). Empty for
+    // text, comments, processing instructions and the document type.
+    std::vector<XmlNode> childNodes() const;
     bool hasChildNodes() const;
-    std::string text() const;       // all character data below, references resolved
-    std::string nodeValue() const;  // text or attribute value; empty for elements
+    // All character data below, concatenated in document order (not comments or
+    // processing instructions); the content itself for text, comments and PIs; the
+    // value for an attribute.
+    std::string text() const;
+    std::string nodeValue() const;  // text, comment, PI content or attribute value; empty for elements
     std::string firstChildText() const;  // nodeValue of the first child, or empty
-    std::vector<XmlNode> selectNodes(const std::string& path) const;  // "/A/B" or "B/C", document order
+    // "/A/B" (from the document; "/" alone is the document) or "B/C" (from this node):
+    // element names as written, no predicates or wildcards; document order.
+    std::vector<XmlNode> selectNodes(const std::string& path) const;
     XmlNode selectSingleNode(const std::string& path) const;          // first of selectNodes
     std::vector<std::pair<std::string, std::string>> attributes() const;
     std::optional<std::string> getAttribute(const std::string& name) const;

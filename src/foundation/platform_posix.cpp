@@ -227,7 +227,12 @@ std::string joinRel(const std::string& top, const std::string& relBackslash) {
 
 // ---- Listing ---------------------------------------------------------------------
 
-Listing listFolder(const std::string& path) {
+namespace {
+
+// One pass over the folder; entries whose display name keep() refuses are not examined
+// further (no stat), which keeps look-ups in large folders cheap.
+template <typename Keep>
+Listing listFolderWhere(const std::string& path, Keep keep) {
     Listing out;
     const int dfd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (dfd < 0) {
@@ -260,6 +265,7 @@ Listing listFolder(const std::string& path) {
         DirEntry e;
         e.raw = n;
         e.name = displayName(e.raw);
+        if (!keep(e.name)) continue;
         e.isHidden = n[0] == '.';
         struct stat st {};
         if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -278,9 +284,15 @@ Listing listFolder(const std::string& path) {
     return out;
 }
 
+}  // namespace
+
+Listing listFolder(const std::string& path) {
+    return listFolderWhere(path, [](const std::string&) { return true; });
+}
+
 std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind) {
     std::vector<DirEntry> found;
-    Listing l = listFolder(folder);
+    Listing l = listFolderWhere(folder, [&](const std::string& name) { return LikeMatchNoCase(name, pattern); });
     if (!l.ok) return found;
     for (auto& e : l.entries) {
         if (!kindFits(e, kind)) continue;
@@ -304,6 +316,9 @@ std::optional<std::string> resolveRel(const std::string& top, const std::string&
         }
         if (!cur.empty()) parts.push_back(cur);
     }
+    // Only downward: "." and ".." never lead out of top.
+    for (const auto& part : parts)
+        if (part == "." || part == "..") return std::nullopt;
     std::string path = top;
     struct stat st {};
     if (parts.empty()) {
@@ -326,11 +341,11 @@ std::optional<std::string> resolveRel(const std::string& top, const std::string&
             continue;
         }
         const std::string wanted = upperAscii(parts[i]);
-        const Listing l = listFolder(path);
+        const Listing l = listFolderWhere(path, [&](const std::string& name) { return upperAscii(name) == wanted; });
         const DirEntry* hit = nullptr;
         for (const auto& e : l.entries) {
             if (!kindFits(e, want)) continue;
-            if (upperAscii(e.name) == wanted || upperAscii(e.raw) == wanted) {
+            if (upperAscii(e.name) == wanted) {
                 hit = &e;
                 break;
             }

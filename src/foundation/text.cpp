@@ -222,7 +222,9 @@ bool isDigitsChars(const std::u32string& s) {
 
 // Matches one pattern element at p[pi] against c; sets next to the index after the
 // element. Answers whether c matches.
-bool matchElement(const std::u32string& p, size_t pi, char32_t c, bool noCase, size_t& next) {
+// nextClose[i] is the index of the first "]" at or after i (npos when none).
+bool matchElement(const std::u32string& p, const std::vector<size_t>& nextClose, size_t pi, char32_t c,
+                  bool noCase, size_t& next) {
     const char32_t pc = p[pi];
     if (pc == U'?') { next = pi + 1; return true; }
     if (pc == U'#') { next = pi + 1; return isAsciiDigit(c); }
@@ -230,7 +232,7 @@ bool matchElement(const std::u32string& p, size_t pi, char32_t c, bool noCase, s
         size_t k = pi + 1;
         bool negate = false;
         if (k < p.size() && p[k] == U'!') { negate = true; ++k; }
-        const size_t close = p.find(U']', k);
+        const size_t close = k < p.size() ? nextClose[k] : std::u32string::npos;
         if (close != std::u32string::npos) {
             const char32_t cc = noCase ? foldAscii(c) : c;
             bool hit = false;
@@ -259,6 +261,9 @@ bool matchElement(const std::u32string& p, size_t pi, char32_t c, bool noCase, s
 bool likeMatch(std::string_view textUtf8, std::string_view patternUtf8, bool noCase) {
     const std::u32string t = toChars(textUtf8);
     const std::u32string p = toChars(patternUtf8);
+    std::vector<size_t> nextClose(p.size(), std::u32string::npos);
+    for (size_t k = p.size(); k-- > 0;)
+        nextClose[k] = p[k] == U']' ? k : (k + 1 < p.size() ? nextClose[k + 1] : std::u32string::npos);
     size_t ti = 0, pi = 0;
     size_t starP = std::u32string::npos, starT = 0;
     while (ti < t.size()) {
@@ -269,7 +274,7 @@ bool likeMatch(std::string_view textUtf8, std::string_view patternUtf8, bool noC
             continue;
         }
         size_t next = 0;
-        if (pi < p.size() && matchElement(p, pi, t[ti], noCase, next)) {
+        if (pi < p.size() && matchElement(p, nextClose, pi, t[ti], noCase, next)) {
             pi = next;
             ++ti;
             continue;
@@ -311,7 +316,7 @@ bool isValidUtf8(std::string_view s) {
 std::string displayName(std::string_view raw) {
     if (isValidUtf8(raw)) return std::string(raw);
     const std::string decoded = fromCp932(raw);
-    if (decoded.find("\xEF\xBF\xBD") == std::string::npos && toCp932(decoded) == raw) return decoded;
+    if (decoded.find("\xEF\xBF\xBD") == std::string::npos) return decoded;
     std::string out;
     for (size_t i = 0; i < raw.size();) {
         const char32_t c = nextChar(raw, i);

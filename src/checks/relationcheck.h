@@ -1,0 +1,130 @@
+// Relation check: compares what the management files of a delivery say about its media,
+// folders and files with what the media actually hold.
+//
+//  - the media number and media count of INDEX_D.XML against the medium's position and
+//    the number of media of the run (findings to the medium's INDEX_D.XML log);
+//  - every result folder on a medium must be named in its SURVEY\SURVEY.XML, every
+//    process sub-folder and result file in its SURVEY\TISEKI\SURV_TSK.XML (findings to
+//    the medium's folder log);
+//  - after the last medium, every folder and file named by the first medium's SURVEY.XML
+//    and SURV_TSK.XML must have been found on some medium (findings to the first
+//    medium's SURVEY.XML and SURV_TSK.XML logs).
+//
+// Medium-relative paths are compared upper-cased (ASCII letters) with "\" separators.
+// Look-ups in the documents and in the described-item lists go through hash indexes
+// built once per document or list, so a medium is checked in time linear in the number
+// of its folders, files and described items. Nothing is written to the medium.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace qm {
+
+class CErrorLog;
+class XmlDocument;
+
+class CRelationCheck {
+public:
+    // A folder named by a management file.
+    struct FolderItem {
+        std::string value;        // the element's text as written
+        std::string folderPath;   // medium-relative, upper case, "\" separators
+        std::string elementPath;  // element path for the log
+        int32_t occurrence = 0;   // which element of that name in its file (from 1)
+        bool found = false;
+    };
+    // A result file named by SURV_TSK.XML.
+    struct FileItem {
+        int32_t occurrence = 0;
+        std::string fileName;     // upper case
+        std::string fullPath;     // folder path + file name, upper case
+        bool found = false;
+    };
+
+    CRelationCheck();  // runs InitData
+
+    void setResultType(int16_t intResultType);
+    int16_t resultType() const { return resultType_; }
+
+    // Top folder of the medium whose files getDocFilenameFromJobFile reads: their DTDs are
+    // then read only from inside it. When not set (empty), the top is taken from the file
+    // paths given to getDocFilenameFromJobFile when they lie in the usual SURVEY\ and
+    // SURVEY\TISEKI\ folders, else each file's own folder is the limit. The per-medium
+    // checks always use their strCheckPath.
+    void setAllowedRoot(const std::string& strTopFolder) { mediumTop_ = strTopFolder; }
+
+    // Empties the four described-item lists and sets the result type to 1.
+    void InitData();
+
+    // Builds the described-item lists from the first medium's management files (full
+    // paths). strIndexFile is not read. True also when a file is missing or does not
+    // load; false after an unexpected failure (shown in a box), keeping what was built.
+    bool getDocFilenameFromJobFile(const std::string& strIndexFile, const std::string& strSurveyFile,
+                                   const std::string& strSurvTskFile);
+
+    // Per-medium checks. -1: no file named (a warning box said so); 1: the document does
+    // not load or something was logged; 0: nothing found.
+    int16_t checkRelation_Index(const std::string& strXMLFile, const std::string& strCheckPath,
+                                const std::string& strLogFile1, const std::string& strLogFile2,
+                                int16_t intMediaNo, int16_t intMediaNum);
+    int16_t checkRelation_Survey(const std::string& strXMLFile, const std::string& strCheckPath,
+                                 const std::string& strLogFile1, const std::string& strLogFile2);
+    int16_t checkRelation_Tiseki(const std::string& strXMLFile, const std::string& strCheckPath,
+                                 const std::string& strLogFile1, const std::string& strLogFile2);
+
+    // Items of the lists found on no medium. 1 when something was logged, else 0.
+    int16_t checkXmlToVol_Total(const std::string& strLogIndex, const std::string& strLogSurvey,
+                                const std::string& strLogSurvTsk);
+
+    // Media number and count of a loaded INDEX_D.XML against the run. 1 when logged.
+    int16_t checkMediaNo(const XmlDocument& xmlDomDoc, int16_t intMediaNo, int16_t intMediaNum,
+                         CErrorLog& clsErrorLog);
+
+    // The described-item lists (read-only views).
+    const std::vector<FolderItem>& surveyFolders() const { return surveyFolders_; }
+    const std::vector<FolderItem>& classFolders() const { return classFolders_; }
+    const std::vector<FolderItem>& subFolders() const { return subFolders_; }
+    const std::vector<FileItem>& resultFiles() const { return resultFiles_; }
+
+private:
+    using PathIndex = std::unordered_map<std::string, std::vector<size_t>>;
+
+    // What one SURV_TSK.XML describes: folder triples and folder+file quadruples.
+    struct TisekiIndex {
+        std::unordered_set<std::string> folders;
+        std::unordered_set<std::string> files;
+    };
+
+    enum class RelKind { Index, Survey, Tiseki };
+    int16_t runRelation(RelKind kind, const std::string& strXMLFile, const std::string& strCheckPath,
+                        const std::string& strLogFile, int16_t intMediaNo, int16_t intMediaNum);
+
+    int16_t checkSurveyFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log);
+    int16_t checkTisekiFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log);
+
+    std::string word() const;  // the result type word
+
+    void addFolder(std::vector<FolderItem>& list, PathIndex& index, FolderItem item);
+    static void markAll(std::vector<FolderItem>& list, const PathIndex& index, const std::string& path);
+    static void markFirst(std::vector<FolderItem>& list, const PathIndex& index, const std::string& path);
+
+    TisekiIndex indexTiseki(const XmlDocument& doc) const;
+
+    int16_t resultType_ = 1;
+    std::string mediumTop_;
+
+    std::vector<FolderItem> surveyFolders_;
+    std::vector<FolderItem> classFolders_;
+    std::vector<FolderItem> subFolders_;
+    std::vector<FileItem> resultFiles_;
+    PathIndex surveyIndex_;
+    PathIndex classIndex_;
+    PathIndex subIndex_;
+    std::unordered_map<std::string, size_t> fileIndex_;  // full path -> first entry
+};
+
+}  // namespace qm

@@ -1,0 +1,984 @@
+// XML document service over libxml2.
+//
+// Loading: the file is read into memory and parsed with DTD validation, entity
+// substitution and ignorable white space dropped. The parser never touches the
+// network: every DTD and external entity goes through our own loader, which accepts
+// plain local files (or file: URLs) inside the allowed root only, and converts them to
+// UTF-8 itself so that Windows-made DTDs in CP932 without an encoding declaration can
+// be read. Shift_JIS and its aliases are decoded as CP932 everywhere.
+//
+// Errors are collected per load through the parser context's structured error handler
+// (with the thread's global handlers redirected as a backstop, so nothing reaches
+// stderr); the first error is kept.
+
+#include "checks/xmldoc.h"
+
+#include <libxml/SAX2.h>
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlIO.h>
+#include <libxml/xmlerror.h>
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string_view>
+
+namespace fs = std::filesystem;
+
+namespace qm {
+
+namespace {
+
+// ---- Encodings ---------------------------------------------------------------
+
+std::string upper(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return r;
+}
+
+// Names under which files declare Microsoft Shift_JIS; all are decoded as CP932.
+const char* const kShiftJisNames[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS",       "X-SJIS",     "MS_KANJI",
+                                      "WINDOWS-31J", "CSSHIFTJIS", "MS932",  "SHIFTJIS", "X-MS-CP932"};
+
+// The iconv name to decode a declared encoding with.
+std::string iconvName(std::string_view declared) {
+    const std::string u = upper(declared);
+    for (const char* n : kShiftJisNames)
+        if (u == n) return "CP932";
+    return u;
+}
+
+bool isUtf8Name(std::string_view declared) {
+    const std::string u = upper(declared);
+    return u == "UTF-8" || u == "UTF8";
+}
+
+bool isUtf16Name(std::string_view declared) {
+    const std::string u = upper(declared);
+    return u == "UTF-16" || u == "UTF16" || u == "UTF-16LE" || u == "UTF-16BE";
+}
+
+bool validUtf8(std::string_view s) {
+    size_t i = 0;
+    const size_t n = s.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) { ++i; continue; }
+        int len;
+        uint32_t cp;
+        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
+        else return false;
+        if (i + len > n) return false;
+        for (int k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+enum class Conv { Ok, UnknownEncoding, BadBytes };
+
+// Converts text in the iconv encoding `from` to UTF-8. On bad bytes, `out` holds what
+// was converted before them.
+Conv toUtf8(std::string_view in, const std::string& from, std::string& out) {
+    out.clear();
+    iconv_t cd = iconv_open("UTF-8", from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return Conv::UnknownEncoding;
+    std::string buf(in);
+    char* src = buf.data();
+    size_t left = buf.size();
+    char chunk[8192];
+    Conv result = Conv::Ok;
+    while (left > 0) {
+        char* dst = chunk;
+        size_t room = sizeof chunk;
+        const size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(chunk, static_cast<size_t>(dst - chunk));
+        if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+            result = Conv::BadBytes;
+            break;
+        }
+    }
+    if (result == Conv::Ok) {
+        char* dst = chunk;
+        size_t room = sizeof chunk;
+        iconv(cd, nullptr, nullptr, &dst, &room);
+        out.append(chunk, static_cast<size_t>(dst - chunk));
+    }
+    iconv_close(cd);
+    return result;
+}
+
+// ---- The XML (or text) declaration as written ----------------------------------
+
+struct Declaration {
+    bool present = false;
+    bool hasEncoding = false;
+    std::string encoding;
+    size_t encodingPos = 0;  // offset of the value in the scanned text (ASCII-compatible input only)
+    size_t encodingLen = 0;
+};
+
+bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Scans "<?xml ... ?>" at the start of `s`, an ASCII view of the text.
+Declaration scanDeclarationText(std::string_view s) {
+    Declaration d;
+    if (s.size() < 6 || s.substr(0, 5) != "<?xml" || !isXmlSpace(s[5])) return d;
+    const size_t end = s.find("?>");
+    if (end == std::string_view::npos) return d;
+    d.present = true;
+    size_t i = 5;
+    while (i < end) {
+        while (i < end && isXmlSpace(s[i])) ++i;
+        const size_t nameStart = i;
+        while (i < end && !isXmlSpace(s[i]) && s[i] != '=') ++i;
+        const std::string_view name = s.substr(nameStart, i - nameStart);
+        while (i < end && isXmlSpace(s[i])) ++i;
+        if (i >= end || s[i] != '=') break;
+        ++i;
+        while (i < end && isXmlSpace(s[i])) ++i;
+        if (i >= end || (s[i] != '"' && s[i] != '\'')) break;
+        const char quote = s[i++];
+        const size_t valueStart = i;
+        while (i < end && s[i] != quote) ++i;
+        if (i >= end) break;
+        if (name == "encoding") {
+            d.hasEncoding = true;
+            d.encoding = std::string(s.substr(valueStart, i - valueStart));
+            d.encodingPos = valueStart;
+            d.encodingLen = i - valueStart;
+        }
+        ++i;
+    }
+    return d;
+}
+
+// The declaration of a file's raw bytes, whatever the byte order mark or UTF-16 form.
+Declaration scanDeclaration(std::string_view bytes) {
+    auto ascii16 = [&](size_t start, bool littleEndian) {
+        std::string s;
+        for (size_t i = start; i + 1 < bytes.size() && s.size() < 1024; i += 2) {
+            const char lo = littleEndian ? bytes[i] : bytes[i + 1];
+            const char hi = littleEndian ? bytes[i + 1] : bytes[i];
+            if (hi != 0 || static_cast<unsigned char>(lo) >= 0x80) break;
+            s += lo;
+        }
+        Declaration d = scanDeclarationText(s);
+        d.encodingPos = d.encodingLen = 0;
+        return d;
+    };
+    if (bytes.substr(0, 2) == "\xFF\xFE") return ascii16(2, true);
+    if (bytes.substr(0, 2) == "\xFE\xFF") return ascii16(2, false);
+    if (bytes.substr(0, 4) == std::string_view("<\0?\0", 4)) return ascii16(0, true);
+    if (bytes.substr(0, 4) == std::string_view("\0<\0?", 4)) return ascii16(0, false);
+    size_t start = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    Declaration d = scanDeclarationText(bytes.substr(start, 1024));
+    d.encodingPos += start;
+    return d;
+}
+
+// ---- Per-load state ------------------------------------------------------------
+
+struct LoadState {
+    std::string docPath;   // absolute path handed to the parser as the document's URL
+    std::string docDir;
+    std::string rootReal;  // real path of the allowed root; empty: nothing may be loaded
+    std::string docEncoding;
+    xmlParserCtxtPtr mainCtxt = nullptr;
+    bool hasDoctype = false;
+    bool inExternalSubset = false;
+    bool hasError = false;
+    XmlParseError first;
+};
+
+thread_local LoadState* t_state = nullptr;
+
+int currentLine(xmlParserCtxtPtr ctxt) {
+    return (ctxt != nullptr && ctxt->input != nullptr) ? ctxt->input->line : 0;
+}
+
+void record(LoadState& st, int code, int line, std::string reason) {
+    if (st.hasError) return;
+    st.hasError = true;
+    st.first.errorCode = code > 0 ? -code : (code == 0 ? -1 : code);
+    st.first.line = line;
+    st.first.reason = std::move(reason);
+}
+
+std::string oneLine(const char* msg) {
+    std::string s = msg ? msg : "";
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
+    std::string r;
+    r.reserve(s.size());
+    for (char c : s) {
+        if (c == '\r') continue;
+        r += c == '\n' ? ' ' : c;
+    }
+    return r;
+}
+
+std::string fileNameOf(const std::string& path) { return fs::path(path).filename().string(); }
+
+std::string japaneseReason(const xmlError& e, bool inOtherFile) {
+    const std::string msg = e.message ? e.message : "";
+    switch (e.code) {
+        case XML_ERR_UNSUPPORTED_ENCODING:
+        case XML_ERR_UNKNOWN_ENCODING:
+            return "宣言された文字コードに対応していません";
+        case XML_I18N_CONV_FAILED:
+        case XML_I18N_NO_HANDLER:
+        case XML_I18N_NO_NAME:
+        case XML_ERR_INVALID_ENCODING:
+            return "文字コードが正しくありません";
+        case XML_ERR_INVALID_CHAR:
+            if (msg.find("not proper UTF-8") != std::string::npos ||
+                msg.find("Document labelled") != std::string::npos)
+                return "文字コードが正しくありません";
+            return "XMLで使用できない文字があります";
+        case XML_ERR_ENTITY_LOOP:
+        case XML_ERR_ENTITY_BOUNDARY:
+            return "実体参照の展開が上限を超えました";
+        case XML_ERR_UNDECLARED_ENTITY:
+        case XML_WAR_UNDECLARED_ENTITY:
+            return "宣言されていない実体参照があります";
+        case XML_ERR_DOCUMENT_EMPTY:
+            return "XMLの内容がありません";
+        case XML_DTD_UNKNOWN_ELEM:
+            return "DTDで宣言されていない要素です";
+        case XML_DTD_CONTENT_MODEL:
+        case XML_DTD_NOT_EMPTY:
+        case XML_DTD_NOT_PCDATA:
+        case XML_DTD_CONTENT_ERROR:
+        case XML_DTD_INVALID_CHILD:
+            return "要素の内容がDTDの定義に合っていません";
+        case XML_DTD_UNKNOWN_ATTRIBUTE:
+            return "DTDで宣言されていない属性です";
+        case XML_DTD_MISSING_ATTRIBUTE:
+            return "必要な属性がありません";
+        case XML_DTD_ATTRIBUTE_VALUE:
+            return "属性の値がDTDの定義に合っていません";
+        case XML_DTD_ROOT_NAME:
+            return "ルート要素の名前が文書型宣言と一致しません";
+        case XML_DTD_NO_DTD:
+            return "DTDに宣言がありません";
+        default:
+            break;
+    }
+    if (e.domain == XML_FROM_VALID) return "DTDの定義に合っていません";
+    if (inOtherFile) return "DTDまたは外部実体の形式が正しくありません";
+    if (e.domain == XML_FROM_DTD) return "DTDの定義に誤りがあります";
+    if (e.domain == XML_FROM_IO) return "ファイルを読み込めません";
+    return "XMLの形式が正しくありません";
+}
+
+void onStructuredError(void*, xmlErrorPtr e) {
+    LoadState* st = t_state;
+    if (st == nullptr || e == nullptr || e->level < XML_ERR_ERROR || st->hasError) return;
+    // A document without a document type declaration is not validated.
+    if (e->code == XML_DTD_NO_DTD && !st->hasDoctype) return;
+    const bool inOtherFile = e->file != nullptr && st->docPath != e->file;
+    std::string reason = japaneseReason(*e, inOtherFile) + ": " + oneLine(e->message);
+    if (inOtherFile) reason += " (" + fileNameOf(e->file) + ")";
+    // Errors inside entity text come from a context of their own, counting lines from
+    // the entity's start; place them at the reference in the document instead.
+    int line = e->line;
+    if (e->file == nullptr && e->ctxt != st->mainCtxt && st->mainCtxt != nullptr)
+        line = currentLine(st->mainCtxt);
+    record(*st, e->code, line, std::move(reason));
+}
+
+void onGenericError(void*, const char*, ...) {}
+
+// ---- External files ------------------------------------------------------------
+
+bool hasUrlScheme(std::string_view s, std::string& scheme) {
+    size_t i = 0;
+    while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '+' || s[i] == '-' ||
+                            s[i] == '.'))
+        ++i;
+    // One letter before ':' is a drive, not a scheme.
+    if (i < 2 || i >= s.size() || s[i] != ':' || !std::isalpha(static_cast<unsigned char>(s[0]))) return false;
+    scheme = upper(s.substr(0, i));
+    return true;
+}
+
+std::string percentDecode(std::string_view s) {
+    std::string r;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+            r += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            r += s[i];
+        }
+    }
+    return r;
+}
+
+// The existing entry for `p`, matching each missing component without regard to ASCII
+// letter case (files copied from Windows media differ in case from their references).
+std::optional<fs::path> findNoCase(const fs::path& p) {
+    std::error_code ec;
+    if (fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec) return p;
+    fs::path cur = p.root_path();
+    for (const fs::path& comp : p.relative_path()) {
+        fs::path next = cur / comp;
+        ec.clear();
+        if (fs::symlink_status(next, ec).type() == fs::file_type::not_found || ec) {
+            const std::string want = upper(comp.string());
+            std::optional<fs::path> hit;
+            ec.clear();
+            for (fs::directory_iterator it(cur, ec), end; !ec && it != end; it.increment(ec)) {
+                if (upper(it->path().filename().string()) == want) {
+                    if (!hit || it->path() < *hit) hit = it->path();
+                }
+            }
+            if (!hit) return std::nullopt;
+            next = *hit;
+        }
+        cur = next;
+    }
+    return cur;
+}
+
+bool insideRoot(const std::string& real, const std::string& root) {
+    if (root.empty()) return false;
+    if (real == root) return true;
+    const std::string prefix = root.back() == '/' ? root : root + "/";
+    return real.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string realPath(const std::string& p) {
+    char* r = ::realpath(p.c_str(), nullptr);
+    if (r == nullptr) return "";
+    std::string s(r);
+    std::free(r);
+    return s;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Brings an external file to UTF-8. A file with a byte order mark or an encoding
+// declaration is decoded as it says; one without is taken as UTF-8 when it is valid
+// UTF-8, else in the encoding of the document that refers to it. A declared encoding is
+// rewritten to "UTF-8" so that the parser does not decode again.
+bool externalToUtf8(const std::string& bytes, const std::string& docEncoding, std::string& out,
+                    std::string& why) {
+    std::string from;
+    std::string_view body = bytes;
+    if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+        body.remove_prefix(3);
+        from = "UTF-8";
+    } else if (body.substr(0, 2) == "\xFF\xFE") {
+        body.remove_prefix(2);
+        from = "UTF-16LE";
+    } else if (body.substr(0, 2) == "\xFE\xFF") {
+        body.remove_prefix(2);
+        from = "UTF-16BE";
+    } else if (body.substr(0, 4) == std::string_view("<\0?\0", 4)) {
+        from = "UTF-16LE";
+    } else if (body.substr(0, 4) == std::string_view("\0<\0?", 4)) {
+        from = "UTF-16BE";
+    } else {
+        const Declaration d = scanDeclarationText(body.substr(0, 1024));
+        if (d.hasEncoding && !isUtf16Name(d.encoding))
+            from = iconvName(d.encoding);
+        else if (validUtf8(body))
+            from = "UTF-8";
+        else if (!docEncoding.empty() && !isUtf8Name(docEncoding) && !isUtf16Name(docEncoding))
+            from = iconvName(docEncoding);
+        else
+            from = "UTF-8";
+    }
+    if (from == "UTF-8") {
+        if (!validUtf8(body)) {
+            why = "文字コードが正しくありません: UTF-8として読めないバイトがあります";
+            return false;
+        }
+        out.assign(body);
+    } else {
+        switch (toUtf8(body, from, out)) {
+            case Conv::Ok:
+                break;
+            case Conv::UnknownEncoding:
+                why = "宣言された文字コードに対応していません: " + from;
+                return false;
+            case Conv::BadBytes: {
+                size_t lines = 1;
+                for (char c : out) lines += c == '\n';
+                why = "文字コードが正しくありません: " + from + "として読めないバイトがあります(" +
+                      std::to_string(lines) + "行)";
+                return false;
+            }
+        }
+    }
+    const Declaration d = scanDeclarationText(std::string_view(out).substr(0, 1024));
+    if (d.hasEncoding) out.replace(d.encodingPos, d.encodingLen, "UTF-8");
+    return true;
+}
+
+xmlExternalEntityLoader g_previousLoader = nullptr;
+
+// Opens a DTD or external entity named by `ref` (a path or URL), relative to `base`.
+xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtPtr ctxt) {
+    LoadState* st = t_state;
+    if (st == nullptr) {
+        // Not one of our loads: allow plain local files only.
+        std::string scheme;
+        if (ref == nullptr || (hasUrlScheme(ref, scheme) && scheme != "FILE")) return nullptr;
+        return g_previousLoader ? g_previousLoader(ref, nullptr, ctxt) : nullptr;
+    }
+    const bool isDtd = st->inExternalSubset;
+    const std::string what = isDtd ? "DTDファイル" : "外部実体ファイル";
+    // Entities are parsed in contexts of their own; their position is the document's.
+    const int line = currentLine(ctxt) > 0 ? currentLine(ctxt) : currentLine(st->mainCtxt);
+    if (ref == nullptr || *ref == '\0') {
+        record(*st, XML_IO_LOAD_ERROR, line, what + "の指定が正しくありません");
+        return nullptr;
+    }
+    std::string target = ref;
+    std::string scheme;
+    if (hasUrlScheme(target, scheme)) {
+        if (scheme != "FILE") {
+            record(*st, XML_IO_NETWORK_ATTEMPT, line, "URLで指定された" + what + "の読み込みを拒否しました: " + target);
+            return nullptr;
+        }
+        std::string rest = target.substr(5);
+        if (rest.rfind("//localhost/", 0) == 0) rest = rest.substr(11);
+        else if (rest.rfind("///", 0) == 0) rest = rest.substr(2);
+        else if (rest.rfind("//", 0) == 0) {
+            record(*st, XML_IO_NETWORK_ATTEMPT, line, "URLで指定された" + what + "の読み込みを拒否しました: " + target);
+            return nullptr;
+        }
+        target = percentDecode(rest);
+    }
+    fs::path p(target);
+    if (p.is_relative()) {
+        fs::path b = (base != nullptr && *base != '\0') ? fs::path(base) : fs::path(st->docPath);
+        if (!b.is_absolute()) b = fs::path(st->docPath);
+        p = b.parent_path() / p;
+    }
+    p = p.lexically_normal();
+    const std::optional<fs::path> found = findNoCase(p);
+    if (!found) {
+        record(*st, XML_IO_ENOENT, line, what + "が見つかりません: " + p.string());
+        return nullptr;
+    }
+    const std::string real = realPath(found->string());
+    if (real.empty() || !insideRoot(real, st->rootReal)) {
+        record(*st, XML_IO_EACCES, line,
+               "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + found->string());
+        return nullptr;
+    }
+    std::error_code ec;
+    std::string bytes;
+    if (!fs::is_regular_file(real, ec) || !readFile(real, bytes)) {
+        record(*st, XML_IO_EIO, line, what + "を読み込めません: " + found->string());
+        return nullptr;
+    }
+    std::string utf8, why;
+    if (!externalToUtf8(bytes, st->docEncoding, utf8, why)) {
+        record(*st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
+        return nullptr;
+    }
+    if (utf8.size() > static_cast<size_t>(INT_MAX)) {
+        record(*st, XML_IO_EIO, line, what + "が大きすぎます: " + found->string());
+        return nullptr;
+    }
+    xmlParserInputBufferPtr buf =
+        xmlParserInputBufferCreateMem(utf8.data(), static_cast<int>(utf8.size()), XML_CHAR_ENCODING_NONE);
+    if (buf == nullptr) return nullptr;
+    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buf, XML_CHAR_ENCODING_NONE);
+    if (input == nullptr) {
+        xmlFreeParserInputBuffer(buf);
+        return nullptr;
+    }
+    input->filename = reinterpret_cast<const char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(real.c_str())));
+    return input;
+}
+
+// The process-wide loader: external entities whose URL the parser built itself.
+xmlParserInputPtr externalEntityLoader(const char* url, const char*, xmlParserCtxtPtr ctxt) {
+    const char* base = (ctxt != nullptr && ctxt->input != nullptr) ? ctxt->input->filename : nullptr;
+    return openExternal(url, base, ctxt);
+}
+
+// The document type's external subset: resolved here from the system identifier as
+// written, relative to the document, without the parser's URI building.
+xmlParserInputPtr resolveEntity(void* ctx, const xmlChar* publicId, const xmlChar* systemId) {
+    (void)publicId;
+    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (systemId == nullptr) return nullptr;
+    const char* base = (ctxt != nullptr && ctxt->input != nullptr) ? ctxt->input->filename : nullptr;
+    return openExternal(reinterpret_cast<const char*>(systemId), base, ctxt);
+}
+
+void internalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
+    if (t_state != nullptr) t_state->hasDoctype = true;
+    xmlSAX2InternalSubset(ctx, name, externalId, systemId);
+}
+
+void externalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
+    LoadState* st = t_state;
+    if (st != nullptr) st->inExternalSubset = true;
+    xmlSAX2ExternalSubset(ctx, name, externalId, systemId);
+    if (st != nullptr) st->inExternalSubset = false;
+}
+
+// ---- Library set-up --------------------------------------------------------------
+
+std::once_flag g_initOnce;
+
+void initLibrary() {
+    std::call_once(g_initOnce, [] {
+        xmlInitParser();
+        for (const char* n : kShiftJisNames) xmlAddEncodingAlias("CP932", n);
+        g_previousLoader = xmlGetExternalEntityLoader();
+        xmlSetExternalEntityLoader(externalEntityLoader);
+    });
+}
+
+// Redirects the thread's libxml2 error output to this load for its duration.
+class ErrorScope {
+public:
+    explicit ErrorScope(LoadState* st)
+        : prevState_(t_state),
+          prevStructured_(xmlStructuredError),
+          prevStructuredCtx_(xmlStructuredErrorContext),
+          prevGeneric_(xmlGenericError),
+          prevGenericCtx_(xmlGenericErrorContext) {
+        t_state = st;
+        xmlSetStructuredErrorFunc(nullptr, onStructuredError);
+        xmlSetGenericErrorFunc(nullptr, onGenericError);
+    }
+    ~ErrorScope() {
+        xmlSetStructuredErrorFunc(prevStructuredCtx_, prevStructured_);
+        xmlSetGenericErrorFunc(prevGenericCtx_, prevGeneric_);
+        t_state = prevState_;
+    }
+    ErrorScope(const ErrorScope&) = delete;
+    ErrorScope& operator=(const ErrorScope&) = delete;
+
+private:
+    LoadState* prevState_;
+    xmlStructuredErrorFunc prevStructured_;
+    void* prevStructuredCtx_;
+    xmlGenericErrorFunc prevGeneric_;
+    void* prevGenericCtx_;
+};
+
+// ---- Nodes ---------------------------------------------------------------------
+
+inline xmlNodePtr N(void* p) { return static_cast<xmlNodePtr>(p); }
+
+bool hasPrefixedName(int type) { return type == XML_ELEMENT_NODE || type == XML_ATTRIBUTE_NODE; }
+
+// Node kinds that appear as child nodes.
+bool isListed(xmlNodePtr c, int parentType) {
+    switch (c->type) {
+        case XML_ELEMENT_NODE:
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_PI_NODE:
+        case XML_COMMENT_NODE:
+            return true;
+        case XML_DTD_NODE:
+            return parentType == XML_DOCUMENT_NODE;
+        default:
+            return false;
+    }
+}
+
+bool canHaveChildren(int type) {
+    return type == XML_ELEMENT_NODE || type == XML_DOCUMENT_NODE || type == XML_ATTRIBUTE_NODE;
+}
+
+const char* str(const xmlChar* s) { return s ? reinterpret_cast<const char*>(s) : ""; }
+
+std::string qualifiedName(xmlNodePtr n) {
+    std::string name = str(n->name);
+    if (hasPrefixedName(n->type) && n->ns != nullptr && n->ns->prefix != nullptr)
+        return str(n->ns->prefix) + (":" + name);
+    return name;
+}
+
+bool nameIs(xmlNodePtr n, std::string_view want) {
+    const char* local = str(n->name);
+    if (n->ns != nullptr && n->ns->prefix != nullptr) {
+        const std::string_view prefix = str(n->ns->prefix);
+        return want.size() == prefix.size() + 1 + std::strlen(local) && want.substr(0, prefix.size()) == prefix &&
+               want[prefix.size()] == ':' && want.substr(prefix.size() + 1) == local;
+    }
+    return want == local;
+}
+
+void appendCharacterData(xmlNodePtr n, std::string& out) {
+    // Iterative walk: deep documents must not exhaust the stack.
+    xmlNodePtr cur = n->children;
+    while (cur != nullptr) {
+        if (cur->type == XML_TEXT_NODE || cur->type == XML_CDATA_SECTION_NODE) {
+            out += str(cur->content);
+        } else if (cur->type == XML_ELEMENT_NODE && cur->children != nullptr) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur->next == nullptr) {
+            cur = cur->parent;
+            if (cur == nullptr || cur == n) return;
+        }
+        cur = cur->next;
+    }
+}
+
+std::string attributeValue(xmlAttrPtr a) {
+    std::string v;
+    for (xmlNodePtr c = a->children; c != nullptr; c = c->next)
+        if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) v += str(c->content);
+    return v;
+}
+
+bool isBlankText(const xmlChar* s) {
+    if (s == nullptr) return true;
+    for (; *s != 0; ++s)
+        if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
+    return true;
+}
+
+// Text nodes of white space alone do not count as data: the parser drops them between
+// elements of element content already; this also removes them from text-only and mixed
+// content (an element holding only blanks has no child nodes), except under
+// xml:space="preserve".
+void dropBlankTextNodes(xmlDocPtr doc) {
+    std::vector<std::pair<xmlNodePtr, bool>> stack;
+    for (xmlNodePtr c = doc->children; c != nullptr; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) stack.emplace_back(c, false);
+    while (!stack.empty()) {
+        auto [element, preserve] = stack.back();
+        stack.pop_back();
+        if (element->properties != nullptr) {
+            xmlChar* space = xmlGetNsProp(element, reinterpret_cast<const xmlChar*>("space"), XML_XML_NAMESPACE);
+            if (space != nullptr) {
+                if (xmlStrEqual(space, reinterpret_cast<const xmlChar*>("preserve"))) preserve = true;
+                else if (xmlStrEqual(space, reinterpret_cast<const xmlChar*>("default"))) preserve = false;
+                xmlFree(space);
+            }
+        }
+        xmlNodePtr c = element->children;
+        while (c != nullptr) {
+            xmlNodePtr next = c->next;
+            if (c->type == XML_ELEMENT_NODE) {
+                stack.emplace_back(c, preserve);
+            } else if (!preserve && c->type == XML_TEXT_NODE && isBlankText(c->content)) {
+                xmlUnlinkNode(c);
+                xmlFreeNode(c);
+            }
+            c = next;
+        }
+    }
+}
+
+}  // namespace
+
+// ---- XmlNode -------------------------------------------------------------------
+
+int XmlNode::nodeType() const {
+    if (node_ == nullptr) return kXmlOther;
+    switch (N(node_)->type) {
+        case XML_ELEMENT_NODE: return kXmlElement;
+        case XML_ATTRIBUTE_NODE: return kXmlAttribute;
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE: return kXmlText;
+        case XML_PI_NODE: return kXmlProcessingInstruction;
+        case XML_COMMENT_NODE: return kXmlComment;
+        case XML_DTD_NODE: return kXmlDocumentType;
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE: return kXmlDocument;
+        default: return kXmlOther;
+    }
+}
+
+std::string XmlNode::nodeName() const {
+    if (node_ == nullptr) return "";
+    xmlNodePtr n = N(node_);
+    switch (n->type) {
+        case XML_ELEMENT_NODE:
+        case XML_ATTRIBUTE_NODE: return qualifiedName(n);
+        case XML_PI_NODE:
+        case XML_DTD_NODE: return str(n->name);
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE: return "#text";
+        case XML_COMMENT_NODE: return "#comment";
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE: return "#document";
+        default: return "";
+    }
+}
+
+std::string XmlNode::baseName() const {
+    if (node_ == nullptr) return "";
+    xmlNodePtr n = N(node_);
+    switch (n->type) {
+        case XML_ELEMENT_NODE:
+        case XML_ATTRIBUTE_NODE:
+        case XML_PI_NODE:
+        case XML_DTD_NODE: return str(n->name);
+        default: return "";
+    }
+}
+
+std::vector<XmlNode> XmlNode::childNodes() const {
+    std::vector<XmlNode> out;
+    if (node_ == nullptr || !canHaveChildren(N(node_)->type)) return out;
+    const int type = N(node_)->type;
+    for (xmlNodePtr c = N(node_)->children; c != nullptr; c = c->next)
+        if (isListed(c, type)) out.push_back(XmlNode(c));
+    return out;
+}
+
+bool XmlNode::hasChildNodes() const {
+    if (node_ == nullptr || !canHaveChildren(N(node_)->type)) return false;
+    const int type = N(node_)->type;
+    for (xmlNodePtr c = N(node_)->children; c != nullptr; c = c->next)
+        if (isListed(c, type)) return true;
+    return false;
+}
+
+std::string XmlNode::text() const {
+    if (node_ == nullptr) return "";
+    xmlNodePtr n = N(node_);
+    switch (n->type) {
+        case XML_ELEMENT_NODE:
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE: {
+            std::string out;
+            appendCharacterData(n, out);
+            return out;
+        }
+        case XML_ATTRIBUTE_NODE: return attributeValue(reinterpret_cast<xmlAttrPtr>(n));
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE: return str(n->content);
+        default: return "";
+    }
+}
+
+std::string XmlNode::nodeValue() const {
+    if (node_ == nullptr) return "";
+    xmlNodePtr n = N(node_);
+    switch (n->type) {
+        case XML_ATTRIBUTE_NODE: return attributeValue(reinterpret_cast<xmlAttrPtr>(n));
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE: return str(n->content);
+        default: return "";
+    }
+}
+
+std::string XmlNode::firstChildText() const {
+    if (node_ == nullptr || !canHaveChildren(N(node_)->type)) return "";
+    const int type = N(node_)->type;
+    for (xmlNodePtr c = N(node_)->children; c != nullptr; c = c->next)
+        if (isListed(c, type)) return XmlNode(c).nodeValue();
+    return "";
+}
+
+std::vector<XmlNode> XmlNode::selectNodes(const std::string& path) const {
+    std::vector<XmlNode> out;
+    if (node_ == nullptr || path.empty()) return out;
+    xmlNodePtr start = N(node_);
+    std::string_view rest = path;
+    if (rest.front() == '/') {
+        start = (start->type == XML_DOCUMENT_NODE || start->type == XML_HTML_DOCUMENT_NODE)
+                    ? start
+                    : reinterpret_cast<xmlNodePtr>(start->doc);
+        if (start == nullptr) return out;
+        rest.remove_prefix(1);
+        if (rest.empty()) {
+            out.push_back(XmlNode(start));
+            return out;
+        }
+    }
+    if (!canHaveChildren(start->type) || start->type == XML_ATTRIBUTE_NODE) return out;
+    std::vector<xmlNodePtr> current{start}, next;
+    while (true) {
+        const size_t slash = rest.find('/');
+        const std::string_view step = rest.substr(0, slash);
+        if (step.empty()) return out;  // "A//B" or a trailing "/": nothing matches
+        next.clear();
+        for (xmlNodePtr parent : current)
+            for (xmlNodePtr c = parent->children; c != nullptr; c = c->next)
+                if (c->type == XML_ELEMENT_NODE && nameIs(c, step)) next.push_back(c);
+        current.swap(next);
+        if (slash == std::string_view::npos || current.empty()) break;
+        rest.remove_prefix(slash + 1);
+    }
+    out.reserve(current.size());
+    for (xmlNodePtr n : current) out.push_back(XmlNode(n));
+    return out;
+}
+
+XmlNode XmlNode::selectSingleNode(const std::string& path) const {
+    std::vector<XmlNode> all = selectNodes(path);
+    return all.empty() ? XmlNode() : all.front();
+}
+
+std::vector<std::pair<std::string, std::string>> XmlNode::attributes() const {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (node_ == nullptr || N(node_)->type != XML_ELEMENT_NODE) return out;
+    for (xmlAttrPtr a = N(node_)->properties; a != nullptr; a = a->next)
+        out.emplace_back(qualifiedName(reinterpret_cast<xmlNodePtr>(a)), attributeValue(a));
+    return out;
+}
+
+std::optional<std::string> XmlNode::getAttribute(const std::string& name) const {
+    if (node_ == nullptr || N(node_)->type != XML_ELEMENT_NODE) return std::nullopt;
+    for (xmlAttrPtr a = N(node_)->properties; a != nullptr; a = a->next)
+        if (nameIs(reinterpret_cast<xmlNodePtr>(a), name)) return attributeValue(a);
+    return std::nullopt;
+}
+
+// ---- XmlDocument ---------------------------------------------------------------
+
+struct XmlDocument::Impl {
+    xmlDocPtr doc = nullptr;
+    std::string allowedRoot;
+    Declaration declaration;
+
+    void release() {
+        if (doc != nullptr) xmlFreeDoc(doc);
+        doc = nullptr;
+        declaration = Declaration();
+    }
+    ~Impl() { release(); }
+};
+
+XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) { initLibrary(); }
+
+XmlDocument::~XmlDocument() = default;
+
+void XmlDocument::setAllowedRoot(const std::string& folder) { impl_->allowedRoot = folder; }
+
+bool XmlDocument::load(const std::string& path) {
+    impl_->release();
+    error_ = XmlParseError();
+
+    std::error_code ec;
+    if (path.empty() || !fs::is_regular_file(path, ec)) {
+        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + path};
+        return false;
+    }
+    std::string bytes;
+    if (!readFile(path, bytes)) {
+        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + path};
+        return false;
+    }
+    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
+        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + path};
+        return false;
+    }
+    const Declaration declaration = scanDeclaration(bytes);
+
+    LoadState st;
+    const fs::path abs = fs::absolute(path, ec).lexically_normal();
+    st.docPath = abs.string();
+    st.docDir = abs.parent_path().string();
+    st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);
+    st.docEncoding = declaration.encoding;
+
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (ctxt == nullptr) {
+        error_ = {-XML_ERR_NO_MEMORY, 0, "XMLパーサーを作成できません"};
+        return false;
+    }
+    st.mainCtxt = ctxt;
+    ctxt->sax->serror = onStructuredError;
+    ctxt->sax->resolveEntity = resolveEntity;
+    ctxt->sax->internalSubset = internalSubset;
+    ctxt->sax->externalSubset = externalSubset;
+
+    const int options = XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_DTDATTR | XML_PARSE_NOENT |
+                        XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES;
+    xmlDocPtr doc = nullptr;
+    bool wellFormed = false, valid = false;
+    int errNo = 0, line = 0;
+    {
+        ErrorScope scope(&st);
+        doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), st.docPath.c_str(), nullptr,
+                                options);
+        wellFormed = ctxt->wellFormed != 0;
+        valid = ctxt->valid != 0;
+        errNo = ctxt->errNo;
+        line = currentLine(ctxt);
+    }
+    xmlFreeParserCtxt(ctxt);
+
+    const bool failed = doc == nullptr || !wellFormed || st.hasError || (st.hasDoctype && !valid);
+    if (failed) {
+        if (doc != nullptr) xmlFreeDoc(doc);
+        if (st.hasError) {
+            error_ = st.first;
+        } else {
+            error_ = {errNo != 0 ? -errNo : -XML_ERR_INTERNAL_ERROR, line, "XMLを読み込めません"};
+        }
+        if (error_.line < 0) error_.line = 0;
+        return false;
+    }
+    dropBlankTextNodes(doc);
+    impl_->doc = doc;
+    impl_->declaration = declaration;
+    return true;
+}
+
+XmlNode XmlDocument::document() const {
+    return impl_->doc ? XmlNode(reinterpret_cast<void*>(impl_->doc)) : XmlNode();
+}
+
+XmlNode XmlDocument::documentElement() const {
+    return impl_->doc ? XmlNode(xmlDocGetRootElement(impl_->doc)) : XmlNode();
+}
+
+std::vector<XmlNode> XmlDocument::selectNodes(const std::string& path) const {
+    return document().selectNodes(path);
+}
+
+std::string XmlDocument::declaredEncoding() const { return impl_->declaration.encoding; }
+
+bool XmlDocument::hasXmlDeclaration() const { return impl_->declaration.present; }
+
+bool CheckXmlParser() {
+    initLibrary();
+    xmlDocPtr d = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+    if (d == nullptr) return false;
+    xmlFreeDoc(d);
+    return true;
+}
+
+}  // namespace qm
