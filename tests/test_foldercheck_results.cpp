@@ -64,6 +64,7 @@ TEST_F(FolderCheckTest, ResultFileNamesSymbolsAndPatterns) {
     touch(c1 / "TC2A0001.XML");  // wrong sub-division
     touch(c1 / "TD1A0001.XML");  // wrong process symbol
     touch(c1 / "TC1A0001");      // no extension
+    fs::remove(medium / "TIND_D02.DTD");
 
     auto check = makeChecker(1, {"C"});
     const fs::path log = logs / "FolderCheck_001.log";
@@ -72,6 +73,7 @@ TEST_F(FolderCheckTest, ResultFileNamesSymbolsAndPatterns) {
     EXPECT_EQ(readLog(log), (std::vector<std::string>{
                                 comment(),
                                 line(10203, f + "tc1a0002.xml", kFileName),
+                                line(10402, "TIND_Dnn.DTD", "業務管理ファイル用DTDが存在しません"),
                                 line(10901, f + "TC1A0001", kBadName),
                                 line(10902, f + "TC1A0001.TXT", kUnknownFile),
                                 line(10901, f + "TC1A001.XML", kBadName),

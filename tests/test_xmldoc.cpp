@@ -239,6 +239,9 @@ TEST_F(XmlDocTest, ParseFailuresCarryCodeLineAndReason) {
                   "要素の内容がDTDの定義に合っていません", 5);
     expectFailure(write("nodtd.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"MISSING.DTD\">\n<a/>"),
                   "DTDファイルが見つかりません", 2);
+    // Reasons stay on one line even when they quote a name holding a line break.
+    expectFailure(write("nl.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"M\nN.DTD\">\n<a/>"),
+                  "DTDファイルが見つかりません");
     write("BAD.DTD", "<!ELEMENT a (#PCDATA)\n");
     expectFailure(write("baddtd.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"BAD.DTD\">\n<a/>"),
                   "DTDまたは外部実体の形式が正しくありません");

@@ -13,6 +13,8 @@
 
 #include "checks/xmldoc.h"
 
+#include "foundation/text.h"
+
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
@@ -23,6 +25,7 @@
 
 #include <iconv.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -217,14 +220,6 @@ int currentLine(xmlParserCtxtPtr ctxt) {
     return (ctxt != nullptr && ctxt->input != nullptr) ? ctxt->input->line : 0;
 }
 
-void record(LoadState& st, int code, int line, std::string reason) {
-    if (st.hasError) return;
-    st.hasError = true;
-    st.first.errorCode = code > 0 ? -code : (code == 0 ? -1 : code);
-    st.first.line = line;
-    st.first.reason = std::move(reason);
-}
-
 std::string oneLine(const char* msg) {
     std::string s = msg ? msg : "";
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
@@ -237,7 +232,15 @@ std::string oneLine(const char* msg) {
     return r;
 }
 
-std::string fileNameOf(const std::string& path) { return fs::path(path).filename().string(); }
+void record(LoadState& st, int code, int line, std::string reason) {
+    if (st.hasError) return;
+    st.hasError = true;
+    st.first.errorCode = code > 0 ? -code : (code == 0 ? -1 : code);
+    st.first.line = line;
+    st.first.reason = oneLine(reason.c_str());
+}
+
+std::string fileNameOf(const std::string& path) { return displayName(fs::path(path).filename().string()); }
 
 std::string japaneseReason(const xmlError& e, bool inOtherFile) {
     const std::string msg = e.message ? e.message : "";
@@ -466,14 +469,14 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
     std::string scheme;
     if (hasUrlScheme(target, scheme)) {
         if (scheme != "FILE") {
-            record(*st, XML_IO_NETWORK_ATTEMPT, line, "URLで指定された" + what + "の読み込みを拒否しました: " + target);
+            record(*st, XML_IO_NETWORK_ATTEMPT, line, "URLで指定された" + what + "の読み込みを拒否しました: " + displayName(target));
             return nullptr;
         }
         std::string rest = target.substr(5);
         if (rest.rfind("//localhost/", 0) == 0) rest = rest.substr(11);
         else if (rest.rfind("///", 0) == 0) rest = rest.substr(2);
         else if (rest.rfind("//", 0) == 0) {
-            record(*st, XML_IO_NETWORK_ATTEMPT, line, "URLで指定された" + what + "の読み込みを拒否しました: " + target);
+            record(*st, XML_IO_NETWORK_ATTEMPT, line, "URLで指定された" + what + "の読み込みを拒否しました: " + displayName(target));
             return nullptr;
         }
         target = percentDecode(rest);
@@ -487,19 +490,19 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
     p = p.lexically_normal();
     const std::optional<fs::path> found = findNoCase(p);
     if (!found) {
-        record(*st, XML_IO_ENOENT, line, what + "が見つかりません: " + p.string());
+        record(*st, XML_IO_ENOENT, line, what + "が見つかりません: " + displayName(p.string()));
         return nullptr;
     }
     const std::string real = realPath(found->string());
     if (real.empty() || !insideRoot(real, st->rootReal)) {
         record(*st, XML_IO_EACCES, line,
-               "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + found->string());
+               "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + displayName(found->string()));
         return nullptr;
     }
     std::error_code ec;
     std::string bytes;
     if (!fs::is_regular_file(real, ec) || !readFile(real, bytes)) {
-        record(*st, XML_IO_EIO, line, what + "を読み込めません: " + found->string());
+        record(*st, XML_IO_EIO, line, what + "を読み込めません: " + displayName(found->string()));
         return nullptr;
     }
     std::string utf8, why;
@@ -508,7 +511,7 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
         return nullptr;
     }
     if (utf8.size() > static_cast<size_t>(INT_MAX)) {
-        record(*st, XML_IO_EIO, line, what + "が大きすぎます: " + found->string());
+        record(*st, XML_IO_EIO, line, what + "が大きすぎます: " + displayName(found->string()));
         return nullptr;
     }
     xmlParserInputBufferPtr buf =
@@ -892,16 +895,16 @@ bool XmlDocument::load(const std::string& path) {
 
     std::error_code ec;
     if (path.empty() || !fs::is_regular_file(path, ec)) {
-        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + path};
+        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + oneLine(displayName(path).c_str())};
         return false;
     }
     std::string bytes;
     if (!readFile(path, bytes)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + path};
+        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + oneLine(displayName(path).c_str())};
         return false;
     }
     if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + path};
+        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + oneLine(displayName(path).c_str())};
         return false;
     }
     const Declaration declaration = scanDeclaration(bytes);

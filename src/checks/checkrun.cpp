@@ -1,0 +1,191 @@
+#include "checks/checkrun.h"
+
+#include "checks/foldercheck.h"
+#include "checks/jobfilecheck.h"
+#include "checks/relationcheck.h"
+#include "foundation/appstate.h"
+#include "foundation/errorlog.h"
+#include "foundation/messages.h"
+#include "foundation/platform.h"
+
+#include <cstdio>
+
+namespace qm {
+
+std::string mediumNumberText(int n) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%03d", n);
+    return buf;
+}
+std::string folderLogName(int n) { return "FolderCheck_" + mediumNumberText(n) + ".log"; }
+std::string indexLogName(int n) { return "JobFileCheck_IND_" + mediumNumberText(n) + ".log"; }
+std::string surveyLogName(int n) { return "JobFileCheck_SUV_" + mediumNumberText(n) + ".log"; }
+std::string survTskLogName(int n) { return "JobFileCheck_TSK_" + mediumNumberText(n) + ".log"; }
+std::string totalLogName() { return std::string("FolderCheck_") + "000.Log"; }
+
+namespace {
+
+uint32_t serialOf(const std::string& path) {
+    VolumeInfo info;
+    return GetVolumeInfo(path, info) ? info.serial : 0;
+}
+
+// Asks the locator for medium n; answers the location with its separator, or nullopt.
+std::optional<std::string> askFor(AppState& app, MediumLocator& locator, int n) {
+    auto chosen = locator.askMedium(n, app.lastPath);
+    if (!chosen) return std::nullopt;
+    std::string path = withTrailingSeparator(*chosen);
+    app.lastPath = path;
+    return path;
+}
+
+bool stopRequested(AppState& app, CheckRunObserver* obs) {
+    if (obs) obs->yield();
+    return app.stop.load();
+}
+
+}  // namespace
+
+int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locator,
+                    std::vector<MediumRecord>& media, CheckRunObserver* obs) {
+    const int16_t T = in.resultType;
+    const int N = in.mediaNum;
+    const std::string suffix = T == 2 ? "_S" : "_C";
+    const std::string& setting = app.settingPath;
+    const std::string& logs = app.logPath;
+
+    // Without a log folder nothing could be recorded (and a relative log name would land
+    // in the working folder, which may be the medium itself).
+    if (logs.empty()) {
+        showMessage("Quillmark", app.logFolderProblem.empty() ? "ログフォルダを作成できないため、チェックできません。"
+                                                              : app.logFolderProblem,
+                    MsgIcon::Exclamation);
+        return kRunStopped;
+    }
+    // Preparation: only this run's logs may be in the log folder.
+    app.deleteLogs();
+
+    CFolderCheck folderCheck(setting);
+    folderCheck.loadSetting(setting + "PdfOrder_Chk" + suffix + ".txt");
+    uint8_t selection[14];
+    for (int k = 0; k < 14; ++k) selection[k] = in.flags.flag[k];
+    folderCheck.setCheckCondition(T, selection, in.dateS[0], in.dateS[1], in.dateS[2], in.dateE[0], in.dateE[1],
+                                  in.dateE[2]);
+    if (obs) folderCheck.setProgress([obs](int64_t n) { obs->entriesWalked(n); });
+
+    CJobFileCheck jobCheck;
+    jobCheck.setResultType(T);
+    CRelationCheck relation;
+    relation.setResultType(T);
+
+    media.assign(N, MediumRecord{});
+    int16_t result = 0;
+    int lastIndex = 0;
+    std::string handedPath = in.handedPath;
+    uint32_t handedSerial = in.handedSerial;
+
+    for (int i = 0; i < N; ++i) {
+        lastIndex = i;
+        const int n = i + 1;
+        if (stopRequested(app, obs)) { result = kRunStopped; break; }
+
+        std::string location;
+        uint32_t serial = 0;
+        if (i == 0) {
+            if (!handedPath.empty() && handedSerial != 0 && serialOf(handedPath) == handedSerial) {
+                location = withTrailingSeparator(handedPath);
+                serial = handedSerial;
+            } else {
+                handedPath.clear();
+                handedSerial = 0;
+                auto chosen = askFor(app, locator, n);
+                if (!chosen) { result = kRunCancelledFirst; break; }
+                location = *chosen;
+                serial = serialOf(location);
+            }
+        } else {
+            bool cancelled = false;
+            for (;;) {
+                auto chosen = askFor(app, locator, n);
+                if (!chosen) { cancelled = true; break; }
+                location = *chosen;
+                serial = serialOf(location);
+                // Serial numbers are unsigned: every non-zero serial takes part in the test.
+                bool again = false;
+                if (serial != 0) {
+                    for (int j = 0; j < i; ++j) {
+                        if (media[j].path == location && media[j].volumeNo == serial) { again = true; break; }
+                    }
+                }
+                if (!again) break;
+                showMessage("成果メディア", "指定した成果は、既にチェックしています。", MsgIcon::Exclamation);
+            }
+            if (cancelled) { result = kRunCancelledFirst; break; }
+        }
+
+        if (obs) obs->mediumStarted(n, N, location);
+        if (obs) obs->yield();
+        media[i].path = location;
+        media[i].driveType = GetDriveTypeOfPath(location);
+        media[i].volumeNo = serial;
+
+        const std::string folderLog = logs + folderLogName(n);
+        folderCheck.checkFolder(location, static_cast<int16_t>(N), folderLog);
+
+        const std::string indexFile = managementFile(location, "INDEX_D.XML");
+        const std::string surveyFile = managementFile(location, "SURVEY\\SURVEY.XML");
+        const std::string tskFile = managementFile(location, "SURVEY\\TISEKI\\SURV_TSK.XML");
+        jobCheck.setAllowedRoot(location);
+        relation.setAllowedRoot(location);
+        if (i == 0) relation.getDocFilenameFromJobFile(indexFile, surveyFile, tskFile);
+
+        const std::string indexLog = logs + indexLogName(n);
+        int16_t r = jobCheck.checkJobFile(indexFile, setting + "INDEX_D_CHK.txt", indexLog);
+        if (r >= 0) {
+            result |= r;
+            int16_t rr = relation.checkRelation_Index(indexFile, location, indexLog, folderLog, static_cast<int16_t>(n),
+                                                      static_cast<int16_t>(N));
+            if (rr >= 0) result |= rr;
+        }
+        if (stopRequested(app, obs)) { result = kRunStopped; break; }
+
+        const std::string surveyLog = logs + surveyLogName(n);
+        r = jobCheck.checkJobFile(surveyFile, setting + "SURVEY_CHK" + suffix + ".txt", surveyLog);
+        if (r >= 0) {
+            result |= r;
+            int16_t rr = relation.checkRelation_Survey(surveyFile, location, surveyLog, folderLog);
+            if (rr >= 0) result |= rr;
+        }
+        if (stopRequested(app, obs)) { result = kRunStopped; break; }
+
+        const std::string tskLog = logs + survTskLogName(n);
+        r = jobCheck.checkJobFile(tskFile, setting + "SURV_TSK_CHK" + suffix + ".txt", tskLog);
+        if (r >= 0) {
+            result |= r;
+            int16_t rr = relation.checkRelation_Tiseki(tskFile, location, tskLog, folderLog);
+            if (rr >= 0) result |= rr;
+        }
+        if (stopRequested(app, obs)) { result = kRunStopped; break; }
+
+        if (obs) obs->mediumFinished(n, location);
+    }
+
+    if (result >= 0) {
+        const std::string totalLog = logs + totalLogName();
+        int16_t r = folderCheck.checkProcessTotal(totalLog);
+        if (r >= 0) result |= r;
+        if (N > 1) {
+            CErrorLog log;
+            log.setFileName(totalLog);
+            log.writeErrorLog(30702, "成果枚数", "", "電子媒体は、１枚が標準です");
+            log.CloseFile();
+            result |= 1;
+        }
+        r = relation.checkXmlToVol_Total(logs + indexLogName(1), logs + surveyLogName(1), logs + survTskLogName(1));
+        if (r >= 0) result |= r;
+    }
+    if (result == kRunCancelledFirst && lastIndex > 0) result = kRunStopped;
+    return result;
+}
+
+}  // namespace qm

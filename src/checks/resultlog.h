@@ -1,0 +1,52 @@
+// Reading a run's check logs back: per medium and per check type whether anything was
+// found, and the findings as the result view lists them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+struct LoggedFinding {
+    int32_t number = 0;
+    std::string place;      // structure log: the place; management-file logs: the element path
+    int32_t occurrence = 0; // management-file logs only
+    std::string message;
+    // "エラー箇所" as listed: the place, or the element followed by "(n番目)" from occurrence 2.
+    std::string location() const;
+};
+
+struct CheckTypeResult {
+    std::string key;    // "Folder", "Index", "Survey", "Surv_Tsk"
+    std::string label;  // the label of the check type
+    bool hasLog = false;
+    std::vector<LoggedFinding> findings;
+    bool ok() const { return findings.empty(); }
+};
+
+struct MediumResult {
+    int number = 0;       // 1..N; 0 is the delivery as a whole
+    std::string label;    // "成果1枚目" or "成果全体"
+    bool anyLog = false;  // the ○/× of the media list
+    std::vector<CheckTypeResult> types;  // four for a medium, only "Folder" for the whole
+};
+
+struct RunSummary {
+    int resultType = 0;
+    bool anyFinding = false;  // any log of the run exists
+    std::vector<MediumResult> media;  // media 1..N, then the whole delivery
+};
+
+// The four check types in their order: key, label, log name prefix.
+struct CheckTypeInfo { const char* key; const char* label; const char* prefix; const char* printTitle; };
+extern const std::array<CheckTypeInfo, 4> kCheckTypes;
+
+// Finds a log file in the log folder ignoring letter case; "" when absent.
+std::string findLogFile(const std::string& logPath, const std::string& name);
+// Reads one log: structure layout (isStructure) or management-file layout.
+std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure);
+RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum);
+
+}  // namespace qm

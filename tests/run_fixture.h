@@ -1,0 +1,61 @@
+// A small clean cadastral delivery and the setting tables that judge it, built in a
+// temporary folder for the check run and command-line tests.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace qmtest {
+
+namespace fs = std::filesystem;
+
+inline std::string toCrlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += "\r\n";
+        else out += c;
+    }
+    return out;
+}
+
+inline void writeBytes(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+inline std::string readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class TempDir {
+public:
+    explicit TempDir(const std::string& tag) {
+        std::string templ = (fs::temp_directory_path() / ("qm-" + tag + "-XXXXXX")).string();
+        path_ = mkdtemp(templ.data());
+    }
+    ~TempDir() { std::error_code ec; fs::remove_all(path_, ec); }
+    const fs::path& path() const { return path_; }
+    std::string str() const { return path_.string() + "/"; }
+private:
+    fs::path path_;
+};
+
+// Writes text (UTF-8 source, "\n" line ends) as CP932 with CR LF.
+void writeCp932(const fs::path& p, const std::string& utf8);
+
+struct DeliveryOptions {
+    int mediaNo = 1;
+    int mediaCount = 1;
+    std::string guideline = "地籍201704-01";
+};
+
+// A clean one-process (C) cadastral medium below top.
+void buildCadastralMedium(const fs::path& top, const DeliveryOptions& o = {});
+// Setting tables that find nothing wrong with buildCadastralMedium.
+void buildSettingTables(const fs::path& dir);
+
+}  // namespace qmtest
