@@ -151,6 +151,77 @@ const Cp932Tables& tables() {
     return t;
 }
 
+// Decoding tables, read off the system converter in bulk: for every byte as the first
+// of a character its code point, kLeadByte or kBadByte; for every lead and trail byte
+// the code point of the pair or kBadByte.
+constexpr uint16_t kLeadByte = 0xFFFE;
+constexpr uint16_t kBadByte = 0xFFFF;
+
+struct Cp932Decoder {
+    uint16_t single[256];
+    std::vector<uint16_t> pair;  // lead * 256 + trail
+    bool ok = false;             // the converter was there and behaved as expected
+    Cp932Decoder() : pair(0x10000, kBadByte) {
+        for (uint16_t& s : single) s = kBadByte;
+        iconv_t dec = iconv_open("UTF-32LE", "CP932");
+        if (dec == reinterpret_cast<iconv_t>(-1)) return;
+        for (unsigned b = 0; b < 0x100; ++b) {
+            char c = static_cast<char>(b);
+            char32_t cp = 0;
+            char* inp = &c;
+            size_t inLeft = 1;
+            char* outp = reinterpret_cast<char*>(&cp);
+            size_t outLeft = sizeof cp;
+            iconv(dec, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(dec, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1)) {
+                if (outLeft == 0 && cp < kLeadByte) single[b] = static_cast<uint16_t>(cp);
+            } else if (errno == EINVAL) {
+                single[b] = kLeadByte;
+            }
+        }
+        // All 256 pairs of one lead byte in one buffer; a refused pair is marked and
+        // passed over (every accepted pair is one character of two bytes).
+        for (unsigned lead = 0; lead < 0x100; ++lead) {
+            if (single[lead] != kLeadByte) continue;
+            char in[512];
+            for (unsigned t = 0; t < 0x100; ++t) {
+                in[2 * t] = static_cast<char>(lead);
+                in[2 * t + 1] = static_cast<char>(t);
+            }
+            char32_t outBuf[256];
+            char* inp = in;
+            size_t inLeft = sizeof in;
+            iconv(dec, nullptr, nullptr, nullptr, nullptr);
+            while (inLeft > 0) {
+                const char* start = inp;
+                char* outp = reinterpret_cast<char*>(outBuf);
+                size_t outLeft = sizeof outBuf;
+                const size_t r = iconv(dec, &inp, &inLeft, &outp, &outLeft);
+                const size_t produced = (sizeof outBuf - outLeft) / sizeof(char32_t);
+                const size_t firstTrail = static_cast<size_t>(start - in) / 2;
+                if (static_cast<size_t>(inp - start) != produced * 2) {  // not one character per pair
+                    iconv_close(dec);
+                    return;
+                }
+                for (size_t k = 0; k < produced; ++k)
+                    if (outBuf[k] < kLeadByte) pair[lead * 256 + firstTrail + k] = static_cast<uint16_t>(outBuf[k]);
+                if (r != static_cast<size_t>(-1)) break;
+                if (errno != EILSEQ || inLeft < 2) break;
+                inp += 2;  // refused pair: stays kBadByte
+                inLeft -= 2;
+                iconv(dec, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        iconv_close(dec);
+        ok = single[static_cast<unsigned char>('A')] == 'A';
+    }
+};
+
+const Cp932Decoder& decoder() {
+    static const Cp932Decoder d;
+    return d;
+}
+
 uint16_t codeOfChar(char32_t c) {
     if (c >= 0x10000) return 0x3F;  // includes invalid bytes
     const uint16_t code = tables().fromUnicode[c];
@@ -333,6 +404,49 @@ std::vector<uint16_t> cp932Codes(std::string_view utf8) {
 }
 
 uint16_t cp932CodeOf(char32_t cp) { return codeOfChar(cp); }
+
+bool hasCp932Decoder() { return decoder().ok; }
+
+Cp932Stop decodeCp932(const unsigned char* in, size_t inLen, unsigned char* out, size_t outCap, size_t& inUsed,
+                      size_t& outUsed) {
+    const Cp932Decoder& d = decoder();
+    size_t i = 0, o = 0;
+    Cp932Stop stop = Cp932Stop::Done;
+    while (i < inLen) {
+        const unsigned b = in[i];
+        if (b < 0x80 && d.single[b] == b) {
+            if (o == outCap) { stop = Cp932Stop::OutputFull; break; }
+            out[o++] = static_cast<unsigned char>(b);
+            ++i;
+            continue;
+        }
+        uint32_t cp = d.single[b];
+        size_t len = 1;
+        if (cp == kLeadByte) {
+            if (i + 1 == inLen) { stop = Cp932Stop::LeadAtEnd; break; }
+            cp = d.pair[b * 256 + in[i + 1]];
+            len = 2;
+        }
+        if (cp == kBadByte) { stop = Cp932Stop::Invalid; break; }
+        const size_t n = cp < 0x80 ? 1 : (cp < 0x800 ? 2 : 3);
+        if (outCap - o < n) { stop = Cp932Stop::OutputFull; break; }
+        if (n == 1) {
+            out[o] = static_cast<unsigned char>(cp);
+        } else if (n == 2) {
+            out[o] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+            out[o + 1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        } else {
+            out[o] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+            out[o + 1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            out[o + 2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        }
+        o += n;
+        i += len;
+    }
+    inUsed = i;
+    outUsed = o;
+    return stop;
+}
 
 // ---- Value and name rules ------------------------------------------------------
 

@@ -32,6 +32,18 @@ std::vector<uint16_t> cp932Codes(std::string_view utf8);
 // CP932 code of one Unicode code point (0x3F when it has none).
 uint16_t cp932CodeOf(char32_t cp);
 
+// Decodes one chunk of CP932 bytes to UTF-8 by table, character for character as the
+// system converter decodes (same characters, same bytes refused). Converts whole
+// characters from the start of `in` while their UTF-8 fits into `out`; `inUsed` and
+// `outUsed` tell how far it came. It stops before an invalid byte or pair (Invalid),
+// before a lead byte that is the last byte of the chunk (LeadAtEnd: hand it in again
+// with the bytes that follow) or before a character whose UTF-8 would not fit.
+// hasCp932Decoder() is false when the tables could not be built (no system converter).
+enum class Cp932Stop { Done, LeadAtEnd, Invalid, OutputFull };
+bool hasCp932Decoder();
+Cp932Stop decodeCp932(const unsigned char* in, size_t inLen, unsigned char* out, size_t outCap, size_t& inUsed,
+                      size_t& outUsed);
+
 // ---- Value and name rules ------------------------------------------------------
 bool IsDigits(std::string_view s);
 bool IsInteger(std::string_view s);
