@@ -3,6 +3,7 @@
 #include "checks/foldercheck.h"
 #include "checks/jobfilecheck.h"
 #include "checks/relationcheck.h"
+#include "checks/xmldoc.h"
 #include "foundation/appstate.h"
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"
@@ -129,6 +130,8 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         media[i].driveType = GetDriveTypeOfPath(location);
         media[i].volumeNo = serial;
 
+        // The element and relation checks of this medium share one parse of each file.
+        XmlCacheScope mediumDocuments;
         const std::string folderLog = logs + folderLogName(n);
         folderCheck.checkFolder(location, static_cast<int16_t>(N), folderLog);
 

@@ -204,6 +204,42 @@ Declaration scanDeclaration(std::string_view bytes) {
 
 // ---- Per-load state ------------------------------------------------------------
 
+// Who a file is and how it stood when it was read.
+struct FileStamp {
+    std::string path;  // kept for external files only
+    uint64_t dev = 0, ino = 0, size = 0;
+    int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+    bool operator==(const FileStamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtimeSec == o.mtimeSec &&
+               mtimeNsec == o.mtimeNsec && ctimeSec == o.ctimeSec && ctimeNsec == o.ctimeNsec;
+    }
+};
+
+void fillStamp(const struct stat& st, FileStamp& f) {
+    f.dev = static_cast<uint64_t>(st.st_dev);
+    f.ino = static_cast<uint64_t>(st.st_ino);
+    f.size = static_cast<uint64_t>(st.st_size);
+    f.mtimeSec = static_cast<int64_t>(st.st_mtim.tv_sec);
+    f.mtimeNsec = static_cast<int64_t>(st.st_mtim.tv_nsec);
+    f.ctimeSec = static_cast<int64_t>(st.st_ctim.tv_sec);
+    f.ctimeNsec = static_cast<int64_t>(st.st_ctim.tv_nsec);
+}
+
+bool stampOf(int fd, FileStamp& f) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    fillStamp(st, f);
+    return true;
+}
+
+bool stampOf(const std::string& path, FileStamp& f) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    fillStamp(st, f);
+    f.path = path;
+    return true;
+}
+
 struct LoadState {
     std::string docPath;   // absolute path handed to the parser as the document's URL
     std::string docDir;
@@ -214,6 +250,7 @@ struct LoadState {
     bool inExternalSubset = false;
     bool hasError = false;
     XmlParseError first;
+    std::vector<FileStamp> externals;  // DTDs and entities read
 };
 
 thread_local LoadState* t_state = nullptr;
@@ -533,6 +570,7 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
         record(*st, XML_IO_EIO, line, what + "を読み込めません: " + displayName(found->string()));
         return nullptr;
     }
+    if (FileStamp stamp; stampOf(real, stamp)) st->externals.push_back(std::move(stamp));
     std::string utf8, why;
     if (!externalToUtf8(bytes, st->docEncoding, utf8, why)) {
         record(*st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
@@ -918,17 +956,108 @@ std::optional<std::string> XmlNode::getAttribute(const std::string& name) const 
 
 // ---- XmlDocument ---------------------------------------------------------------
 
+// ---- Shared parses ------------------------------------------------------------------
+
+namespace {
+
+// What one parse of a file came to.
+struct ParseOutcome {
+    std::shared_ptr<xmlDoc> doc;  // null when the load failed
+    Declaration declaration;
+    XmlParseError error;
+};
+
+struct CacheEntry {
+    std::string docPath;
+    FileStamp stamp;
+    std::string rootReal;
+    std::vector<FileStamp> externals;  // DTDs and entities read for it
+    ParseOutcome outcome;
+};
+
+bool externalsUnchanged(const std::vector<FileStamp>& externals) {
+    for (const FileStamp& f : externals) {
+        FileStamp now;
+        if (!stampOf(f.path, now) || !(now == f)) return false;
+    }
+    return true;
+}
+
+thread_local std::vector<XmlCacheScope::Impl*> t_scopes;  // innermost last
+
+}  // namespace
+
+struct XmlCacheScope::Impl {
+    std::vector<std::shared_ptr<CacheEntry>> entries;  // most recently used first
+    size_t hits = 0;
+
+    void keep(std::shared_ptr<CacheEntry> e) {
+        entries.insert(entries.begin(), std::move(e));
+        if (entries.size() > kMaxDocuments) entries.resize(kMaxDocuments);
+    }
+};
+
+XmlCacheScope::XmlCacheScope() : impl_(std::make_unique<Impl>()) { t_scopes.push_back(impl_.get()); }
+
+XmlCacheScope::~XmlCacheScope() {
+    for (size_t i = t_scopes.size(); i-- > 0;) {
+        if (t_scopes[i] == impl_.get()) {
+            t_scopes.erase(t_scopes.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
+}
+
+size_t XmlCacheScope::documents() const { return impl_->entries.size(); }
+size_t XmlCacheScope::hits() const { return impl_->hits; }
+
+namespace {
+
+// The kept outcome for this file, moved to the innermost scope; null when none is kept
+// (or the file or one of its DTDs has changed since: that entry is dropped).
+std::shared_ptr<CacheEntry> findShared(const std::string& docPath, const FileStamp& stamp,
+                                       const std::string& rootReal) {
+    for (size_t k = t_scopes.size(); k-- > 0;) {
+        auto& entries = t_scopes[k]->entries;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const CacheEntry& e = *entries[i];
+            if (e.docPath != docPath || e.rootReal != rootReal) continue;
+            std::shared_ptr<CacheEntry> hit = entries[i];
+            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+            if (!(e.stamp == stamp) || !externalsUnchanged(e.externals)) return nullptr;
+            t_scopes.back()->keep(hit);
+            ++t_scopes.back()->hits;
+            return hit;
+        }
+    }
+    return nullptr;
+}
+
+void share(std::string docPath, const FileStamp& stamp, std::string rootReal, std::vector<FileStamp> externals,
+           const ParseOutcome& outcome) {
+    if (t_scopes.empty()) return;
+    auto e = std::make_shared<CacheEntry>();
+    e->docPath = std::move(docPath);
+    e->stamp = stamp;
+    e->rootReal = std::move(rootReal);
+    e->externals = std::move(externals);
+    e->outcome = outcome;
+    t_scopes.back()->keep(std::move(e));
+}
+
+}  // namespace
+
+// ---- XmlDocument ---------------------------------------------------------------
+
 struct XmlDocument::Impl {
-    xmlDocPtr doc = nullptr;
+    std::shared_ptr<xmlDoc> doc;  // shared with the scope that keeps it, read only
     std::string allowedRoot;
     Declaration declaration;
 
     void release() {
-        if (doc != nullptr) xmlFreeDoc(doc);
-        doc = nullptr;
+        doc.reset();
         declaration = Declaration();
     }
-    ~Impl() { release(); }
 };
 
 XmlDocument::XmlDocument() : impl_(std::make_unique<Impl>()) { initLibrary(); }
@@ -937,37 +1066,19 @@ XmlDocument::~XmlDocument() = default;
 
 void XmlDocument::setAllowedRoot(const std::string& folder) { impl_->allowedRoot = folder; }
 
-bool XmlDocument::load(const std::string& path) {
-    impl_->release();
-    error_ = XmlParseError();
+namespace {
 
-    std::error_code ec;
-    if (path.empty() || !fs::is_regular_file(path, ec)) {
-        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    std::string bytes;
-    if (!readFile(path, bytes)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    const Declaration declaration = scanDeclaration(bytes);
-
-    LoadState st;
-    const fs::path abs = fs::absolute(path, ec).lexically_normal();
-    st.docPath = abs.string();
-    st.docDir = abs.parent_path().string();
-    st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);
-    st.docEncoding = declaration.encoding;
+// Parses a document already in memory (validation, our loaders, blank text dropped).
+ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
+    ParseOutcome out;
+    out.declaration = scanDeclaration(bytes);
+    st.docEncoding = out.declaration.encoding;
 
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (ctxt == nullptr) {
-        error_ = {-XML_ERR_NO_MEMORY, 0, "XMLパーサーを作成できません"};
-        return false;
+        out.error = {-XML_ERR_NO_MEMORY, 0, "XMLパーサーを作成できません"};
+        out.declaration = Declaration();
+        return out;
     }
     st.mainCtxt = ctxt;
     ctxt->sax->serror = onStructuredError;
@@ -990,30 +1101,85 @@ bool XmlDocument::load(const std::string& path) {
         line = currentLine(ctxt);
     }
     xmlFreeParserCtxt(ctxt);
+    st.mainCtxt = nullptr;
 
     const bool failed = doc == nullptr || !wellFormed || st.hasError || (st.hasDoctype && !valid);
     if (failed) {
         if (doc != nullptr) xmlFreeDoc(doc);
         if (st.hasError) {
-            error_ = st.first;
+            out.error = st.first;
         } else {
-            error_ = {errNo != 0 ? -errNo : -XML_ERR_INTERNAL_ERROR, line, "XMLを読み込めません"};
+            out.error = {errNo != 0 ? -errNo : -XML_ERR_INTERNAL_ERROR, line, "XMLを読み込めません"};
         }
-        if (error_.line < 0) error_.line = 0;
-        return false;
+        if (out.error.line < 0) out.error.line = 0;
+        out.declaration = Declaration();
+        return out;
     }
     dropBlankTextNodes(doc);
-    impl_->doc = doc;
-    impl_->declaration = declaration;
-    return true;
+    out.doc = std::shared_ptr<xmlDoc>(doc, xmlFreeDoc);
+    return out;
+}
+
+}  // namespace
+
+bool XmlDocument::load(const std::string& path) {
+    impl_->release();
+    error_ = XmlParseError();
+
+    std::error_code ec;
+    if (path.empty() || !fs::is_regular_file(path, ec)) {
+        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + oneLine(displayName(path).c_str())};
+        return false;
+    }
+    auto readError = [&] {
+        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + oneLine(displayName(path).c_str())};
+        return false;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return readError();
+    FileStamp stamp;
+    const bool stamped = stampOf(fd, stamp);
+
+    LoadState st;
+    const fs::path abs = fs::absolute(path, ec).lexically_normal();
+    st.docPath = abs.string();
+    st.docDir = abs.parent_path().string();
+    st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);
+
+    if (stamped && !t_scopes.empty()) {
+        if (std::shared_ptr<CacheEntry> hit = findShared(st.docPath, stamp, st.rootReal)) {
+            ::close(fd);
+            impl_->doc = hit->outcome.doc;
+            impl_->declaration = hit->outcome.declaration;
+            error_ = hit->outcome.error;
+            return impl_->doc != nullptr;
+        }
+    }
+
+    std::string bytes;
+    const bool read = readAll(fd, bytes);
+    ::close(fd);
+    if (!read) return readError();
+    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
+        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + oneLine(displayName(path).c_str())};
+        return false;
+    }
+
+    ParseOutcome outcome = parseDocument(bytes, st);
+    bytes = std::string();
+    if (stamped) share(st.docPath, stamp, st.rootReal, std::move(st.externals), outcome);
+    impl_->doc = std::move(outcome.doc);
+    impl_->declaration = std::move(outcome.declaration);
+    error_ = std::move(outcome.error);
+    return impl_->doc != nullptr;
 }
 
 XmlNode XmlDocument::document() const {
-    return impl_->doc ? XmlNode(reinterpret_cast<void*>(impl_->doc)) : XmlNode();
+    return impl_->doc ? XmlNode(reinterpret_cast<void*>(impl_->doc.get())) : XmlNode();
 }
 
 XmlNode XmlDocument::documentElement() const {
-    return impl_->doc ? XmlNode(xmlDocGetRootElement(impl_->doc)) : XmlNode();
+    return impl_->doc ? XmlNode(xmlDocGetRootElement(impl_->doc.get())) : XmlNode();
 }
 
 std::vector<XmlNode> XmlDocument::selectNodes(const std::string& path) const {

@@ -3,6 +3,7 @@
 // A thin RAII wrapper over libxml2; callers never see libxml2 types.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -88,6 +89,35 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     XmlParseError error_;
+};
+
+// Shares parses among the loads of one piece of work (a check run, one medium). While a
+// scope lives on this thread, XmlDocument::load parses each file once and hands every
+// later load of the same file the same read-only document and the same outcome (failure
+// and parse error included). "The same file" means the same absolute path, device, inode,
+// size and modification and change times, and the same allowed root; the DTDs and
+// external entities read for it must also be unchanged. A file that changes is parsed
+// again.
+//
+// Scopes nest. A load served or parsed while an inner scope lives is kept by that inner
+// scope and released when it ends. Each scope keeps at most kMaxDocuments documents,
+// dropping the one used least recently. Without a scope every load parses afresh.
+// A document handed out stays valid for as long as its XmlDocument holds it.
+class XmlCacheScope {
+public:
+    static constexpr size_t kMaxDocuments = 4;
+    XmlCacheScope();
+    ~XmlCacheScope();
+    XmlCacheScope(const XmlCacheScope&) = delete;
+    XmlCacheScope& operator=(const XmlCacheScope&) = delete;
+
+    size_t documents() const;  // outcomes kept now
+    size_t hits() const;       // loads served without parsing while this was the innermost scope
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
 };
 
 // True when a document object can be created (the parser is present).

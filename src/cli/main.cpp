@@ -279,6 +279,9 @@ int main(int argc, char** argv) {
     }
     const std::string& first = media.front();
 
+    // The judging below and the run read the same management files: parse each once.
+    XmlCacheScope xmlCache;
+
     // What medium 1 says about the delivery.
     int16_t mediaCount = 1, mediumNo = 1;
     std::string indexFile = managementFile(first, "INDEX_D.XML");
