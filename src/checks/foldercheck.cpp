@@ -314,7 +314,8 @@ int16_t CFolderCheck::checkFolder(const std::string& strPath, int16_t intMediaNu
 // sub-folders are handed back for the walk. False when the folder could not be listed.
 bool CFolderCheck::judgeLevel(const std::string& nativePath, const std::string& relativePath, CErrorLog& log,
                               std::vector<DirEntry>& folders, bool& recorded) {
-    Listing listing = listFolder(nativePath);
+    // Dates are read only when they are judged.
+    Listing listing = dateCheck_ ? listFolder(nativePath) : listFolderNames(nativePath);
     walked_ += static_cast<int64_t>(listing.entries.size());
     if (progress_ && walked_ - lastReported_ >= 500) {
         lastReported_ = walked_;
@@ -467,14 +468,16 @@ bool CFolderCheck::readFileInfo(PatternLists& lists) const {
             Pattern p;
             p.text = text;
             p.head = text.substr(0, text.find_first_of("?*#["));
+            const size_t lastWild = text.find_last_of("?*#[]");
+            p.tail = lastWild == std::string::npos ? text : text.substr(lastWild + 1);
             if (LikeMatch(text, "SURVEY\\TISEKI\\WORK\\*"))
-                lists.work.push_back(std::move(p));
+                lists.work.add(std::move(p));
             else if (LikeMatch(text, "SURVEY\\TISEKI\\DATA\\*"))
-                lists.data.push_back(std::move(p));
+                lists.data.add(std::move(p));
             else if (LikeMatch(text, "SURVEY\\TISEKI\\OTHRS\\*"))
-                lists.othrs.push_back(std::move(p));
+                lists.othrs.add(std::move(p));
             else if (LikeMatch(text, "SURVEY\\DOC\\*"))
-                lists.doc.push_back(std::move(p));
+                lists.doc.add(std::move(p));
         }
     } catch (const CsvError& e) {
         // A malformed row ends the table; the rows before it are used.
@@ -484,18 +487,27 @@ bool CFolderCheck::readFileInfo(PatternLists& lists) const {
     return true;
 }
 
-namespace {
-// First-match search of a pattern list; a pattern whose literal head the path does not
-// begin with cannot match and is passed over.
-template <class PatternVec>
-bool matchesAny(const PatternVec& patterns, const std::string& path) {
-    for (const auto& p : patterns) {
-        if (path.compare(0, p.head.size(), p.head) != 0) continue;
-        if (LikeMatch(path, p.text)) return true;
+void CFolderCheck::PatternSet::add(Pattern p) {
+    auto group = std::find_if(byHead.begin(), byHead.end(), [&](const auto& g) { return g.first == p.head; });
+    if (group == byHead.end()) group = byHead.insert(byHead.end(), {p.head, {}});
+    group->second.push_back(patterns.size());
+    patterns.push_back(std::move(p));
+}
+
+// A pattern whose literal head the path does not begin with, or whose literal tail it
+// does not end with, cannot match and is passed over.
+bool CFolderCheck::PatternSet::matchesAny(const std::string& path) const {
+    for (const auto& [head, members] : byHead) {
+        if (path.compare(0, head.size(), head) != 0) continue;
+        for (size_t i : members) {
+            const Pattern& p = patterns[i];
+            if (path.size() < p.tail.size() || path.compare(path.size() - p.tail.size(), p.tail.size(), p.tail) != 0)
+                continue;
+            if (LikeMatch(path, p.text)) return true;
+        }
     }
     return false;
 }
-}  // namespace
 
 int16_t CFolderCheck::checkResultFile(const std::string& strBasePath, int16_t intMediaNum, CErrorLog& clsErrorLog) {
     if (resultType_ != 1 && resultType_ != 2) return 0;
@@ -529,7 +541,7 @@ bool CFolderCheck::scanUnneededFolders(const std::string& strBasePath, const cha
     const std::string areaRel = std::string("SURVEY\\TISEKI\\") + area;
     const auto dir = resolveRel(strBasePath, areaRel, EntryKind::Folder);
     if (!dir) return false;
-    const Listing listing = listFolder(withTrailingSeparator(*dir));
+    const Listing listing = listFolderNames(withTrailingSeparator(*dir));
     if (!listing.ok) return false;
 
     const char* message = bit == 1 ? kMsgUnneededWork : kMsgUnneededData;
@@ -557,7 +569,7 @@ bool CFolderCheck::scanUnneededFolders(const std::string& strBasePath, const cha
 
 // The result files of one selected process's sub-folders in WORK or DATA.
 bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const ProcessEntry& entry, const char* area,
-                                      const std::vector<Pattern>& patterns, int16_t intMediaNum, CErrorLog& log,
+                                      const PatternSet& patterns, int16_t intMediaNum, CErrorLog& log,
                                       bool& anyFolder) {
     const std::string areaRel = std::string("SURVEY\\TISEKI\\") + area;
     const auto dir = resolveRel(strBasePath, areaRel, EntryKind::Folder);
@@ -573,7 +585,7 @@ bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const Proc
         const std::string folderUpper = areaRel + "\\" + upperAscii(sub.name) + "\\";
 
         std::vector<std::string> names;
-        const Listing listing = listFolder(areaNative + sub.raw);
+        const Listing listing = listFolderNames(areaNative + sub.raw);
         for (const DirEntry& f : listing.entries) {
             if (f.isDir) continue;
             const std::string upper = upperAscii(f.name);
@@ -582,7 +594,7 @@ bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const Proc
                 recorded = true;
                 continue;
             }
-            if (!matchesAny(patterns, folderUpper + upper)) {
+            if (!patterns.matchesAny(folderUpper + upper)) {
                 log.writeErrorLog(10902, "", folderRel + f.name, kMsgUnknownFile);
                 recorded = true;
                 continue;
@@ -603,11 +615,11 @@ bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const Proc
 
 // The result files of SURVEY\TISEKI\OTHRS or SURVEY\DOC.
 bool CFolderCheck::scanPlainFolder(const std::string& strBasePath, const char* area, const char* folderType,
-                                   const std::vector<Pattern>& patterns, int16_t intMediaNum, CErrorLog& log) {
+                                   const PatternSet& patterns, int16_t intMediaNum, CErrorLog& log) {
     const std::string areaRel = area;
     const auto dir = resolveRel(strBasePath, areaRel, EntryKind::Folder);
     if (!dir) return false;
-    const Listing listing = listFolder(withTrailingSeparator(*dir));
+    const Listing listing = listFolderNames(withTrailingSeparator(*dir));
 
     bool recorded = false;
     std::vector<std::string> names;
@@ -617,7 +629,7 @@ bool CFolderCheck::scanPlainFolder(const std::string& strBasePath, const char* a
         if (!LikeMatch(upper, kOtherNamePattern)) {
             log.writeErrorLog(10901, "", areaRel + "\\" + f.name, kMsgBadName);
             recorded = true;
-        } else if (!matchesAny(patterns, areaRel + "\\" + upper)) {
+        } else if (!patterns.matchesAny(areaRel + "\\" + upper)) {
             log.writeErrorLog(10902, "", areaRel + "\\" + f.name, kMsgUnknownFile);
             recorded = true;
         } else {

@@ -80,14 +80,23 @@ public:
     const std::vector<PdfOrderRow>& pdfOrderTable() const { return pdfOrder_; }
 
 private:
-    // A FileInfo pattern with its literal head (the text before the first wildcard),
-    // which lets most non-matching patterns be passed over without matching.
+    // A FileInfo pattern with its literal head (the text before the first wildcard) and
+    // literal tail (the text after the last), which a path must begin and end with.
     struct Pattern {
         std::string text;
         std::string head;
+        std::string tail;
+    };
+    // A pattern list grouped by head (table order kept within a group), so that a path
+    // is matched only against the patterns whose head and tail it has.
+    struct PatternSet {
+        std::vector<Pattern> patterns;
+        std::vector<std::pair<std::string, std::vector<size_t>>> byHead;
+        void add(Pattern p);
+        bool matchesAny(const std::string& path) const;
     };
     struct PatternLists {
-        std::vector<Pattern> work, data, othrs, doc;
+        PatternSet work, data, othrs, doc;
     };
 
     int16_t searchFolder(const std::string& relativePath, CErrorLog& clsErrorLog);
@@ -100,10 +109,9 @@ private:
     bool scanUnneededFolders(const std::string& strBasePath, const char* area, uint8_t bit, int32_t code,
                              CErrorLog& log);
     bool scanProcessFolders(const std::string& strBasePath, const ProcessEntry& entry, const char* area,
-                            const std::vector<Pattern>& patterns, int16_t intMediaNum, CErrorLog& log,
-                            bool& anyFolder);
+                            const PatternSet& patterns, int16_t intMediaNum, CErrorLog& log, bool& anyFolder);
     bool scanPlainFolder(const std::string& strBasePath, const char* area, const char* folderType,
-                         const std::vector<Pattern>& patterns, int16_t intMediaNum, CErrorLog& log);
+                         const PatternSet& patterns, int16_t intMediaNum, CErrorLog& log);
 
     std::string settingPath_;
     int16_t resultType_ = 1;

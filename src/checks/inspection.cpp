@@ -108,7 +108,7 @@ bool JudgeProcess(int16_t intResultType, const std::string& strFolder, ProcessFl
     try {
         std::array<uint8_t, ProcessFlags::kCount> work{};
         if (auto data = resolveRel(strFolder, "SURVEY\\TISEKI\\DATA", EntryKind::Folder)) {
-            Listing l = listFolder(*data);
+            Listing l = listFolderNames(*data);
             for (const auto& e : l.entries)
                 if (!e.isHidden) markProcess(e.name, work);
         }

@@ -94,7 +94,7 @@ std::vector<SubFolder> subFoldersOf(const std::string& top, const std::string& r
     std::vector<SubFolder> out;
     auto folder = onMedium(top, rel, EntryKind::Folder);
     if (!folder) return out;
-    Listing l = listFolder(*folder);
+    Listing l = listFolderNames(*folder);
     const std::string base = withTrailingSeparator(*folder);
     for (const DirEntry& e : l.entries)
         if (e.isDir) out.push_back({e.name, base + e.raw});
@@ -105,7 +105,7 @@ std::vector<SubFolder> subFoldersOf(const std::string& top, const std::string& r
 // never followed), in listing order.
 std::vector<std::string> filesOf(const std::string& nativeFolder) {
     std::vector<std::string> out;
-    Listing l = listFolder(nativeFolder);
+    Listing l = listFolderNames(nativeFolder);
     for (const DirEntry& e : l.entries)
         if (!e.isDir) out.push_back(e.name);
     return out;

@@ -43,6 +43,10 @@ std::string joinRel(const std::string& top, const std::string& relBackslash);
 
 // Lists one folder, "." and ".." left out. Entries of every kind are listed.
 Listing listFolder(const std::string& path);
+// The same listing for callers that need names and kinds only: the kind comes from the
+// listing itself where the file system gives it, so that entries are not examined one
+// by one; `modified` and `size` are left empty.
+Listing listFolderNames(const std::string& path);
 
 enum class EntryKind { Any, Folder, File };
 // Entries of a folder whose names match a pattern (wildcards of LikeMatch, ASCII case

@@ -230,9 +230,10 @@ std::string joinRel(const std::string& top, const std::string& relBackslash) {
 namespace {
 
 // One pass over the folder; entries whose display name keep() refuses are not examined
-// further (no stat), which keeps look-ups in large folders cheap.
+// further (no stat), which keeps look-ups in large folders cheap. Without details, an
+// entry whose type the listing gives is not examined either.
 template <typename Keep>
-Listing listFolderWhere(const std::string& path, Keep keep) {
+Listing listFolderWhere(const std::string& path, Keep keep, bool details = true) {
     Listing out;
     const int dfd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (dfd < 0) {
@@ -267,6 +268,12 @@ Listing listFolderWhere(const std::string& path, Keep keep) {
         e.name = displayName(e.raw);
         if (!keep(e.name)) continue;
         e.isHidden = n[0] == '.';
+        if (!details && de->d_type != DT_UNKNOWN) {
+            e.isLink = de->d_type == DT_LNK;
+            e.isDir = de->d_type == DT_DIR;
+            out.entries.push_back(std::move(e));
+            continue;
+        }
         struct stat st {};
         if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             fillFromStat(e, st);
@@ -288,6 +295,10 @@ Listing listFolderWhere(const std::string& path, Keep keep) {
 
 Listing listFolder(const std::string& path) {
     return listFolderWhere(path, [](const std::string&) { return true; });
+}
+
+Listing listFolderNames(const std::string& path) {
+    return listFolderWhere(path, [](const std::string&) { return true; }, false);
 }
 
 std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind) {

@@ -329,7 +329,75 @@ bool matchElement(const std::u32string& p, const std::vector<size_t>& nextClose,
     return noCase ? foldAscii(c) == foldAscii(pc) : c == pc;
 }
 
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+char foldByte(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// matchElement for text and pattern in ASCII, where each byte is one character: the
+// same rules, no decoding and no allocation.
+bool matchElementAscii(std::string_view p, size_t pi, char c, bool noCase, size_t& next) {
+    const char pc = p[pi];
+    if (pc == '?') { next = pi + 1; return true; }
+    if (pc == '#') { next = pi + 1; return c >= '0' && c <= '9'; }
+    if (pc == '[') {
+        size_t k = pi + 1;
+        bool negate = false;
+        if (k < p.size() && p[k] == '!') { negate = true; ++k; }
+        const size_t close = k < p.size() ? p.find(']', k) : std::string_view::npos;
+        if (close != std::string_view::npos) {
+            const char cc = noCase ? foldByte(c) : c;
+            bool hit = false;
+            for (size_t m = k; m < close; ++m) {
+                const char lo = noCase ? foldByte(p[m]) : p[m];
+                if (m + 2 < close && p[m + 1] == '-') {
+                    const char hi = noCase ? foldByte(p[m + 2]) : p[m + 2];
+                    if (cc >= lo && cc <= hi) hit = true;
+                    if (noCase && !hit) {
+                        if (c >= p[m] && c <= p[m + 2]) hit = true;
+                    }
+                    m += 2;
+                } else if (cc == lo) {
+                    hit = true;
+                }
+            }
+            next = close + 1;
+            return hit != negate;
+        }
+    }
+    next = pi + 1;
+    return noCase ? foldByte(c) == foldByte(pc) : c == pc;
+}
+
+bool likeMatchAscii(std::string_view t, std::string_view p, bool noCase) {
+    size_t ti = 0, pi = 0;
+    size_t starP = std::string_view::npos, starT = 0;
+    while (ti < t.size()) {
+        if (pi < p.size() && p[pi] == '*') {
+            while (pi < p.size() && p[pi] == '*') ++pi;
+            starP = pi;
+            starT = ti;
+            continue;
+        }
+        size_t next = 0;
+        if (pi < p.size() && matchElementAscii(p, pi, t[ti], noCase, next)) {
+            pi = next;
+            ++ti;
+            continue;
+        }
+        if (starP == std::string_view::npos) return false;
+        pi = starP;
+        ti = ++starT;
+    }
+    while (pi < p.size() && p[pi] == '*') ++pi;
+    return pi == p.size();
+}
+
 bool likeMatch(std::string_view textUtf8, std::string_view patternUtf8, bool noCase) {
+    if (isAscii(textUtf8) && isAscii(patternUtf8)) return likeMatchAscii(textUtf8, patternUtf8, noCase);
     const std::u32string t = toChars(textUtf8);
     const std::u32string p = toChars(patternUtf8);
     std::vector<size_t> nextClose(p.size(), std::u32string::npos);
