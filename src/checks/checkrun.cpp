@@ -130,8 +130,10 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         media[i].driveType = GetDriveTypeOfPath(location);
         media[i].volumeNo = serial;
 
-        // The element and relation checks of this medium share one parse of each file.
+        // The checks of this medium share one parse of each management file and one
+        // reading of each folder.
         XmlCacheScope mediumDocuments;
+        ListingCacheScope mediumListings;
         const std::string folderLog = logs + folderLogName(n);
         folderCheck.checkFolder(location, static_cast<int16_t>(N), folderLog);
 

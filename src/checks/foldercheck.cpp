@@ -499,11 +499,16 @@ void CFolderCheck::PatternSet::add(Pattern p) {
 bool CFolderCheck::PatternSet::matchesAny(const std::string& path) const {
     for (const auto& [head, members] : byHead) {
         if (path.compare(0, head.size(), head) != 0) continue;
+        // An ASCII head is one character per byte in path and pattern alike: matching
+        // may start after it.
+        const bool asciiHead = std::all_of(head.begin(), head.end(), [](char c) { return (c & 0x80) == 0; });
+        const size_t skip = asciiHead ? head.size() : 0;
+        const std::string_view rest = std::string_view(path).substr(skip);
         for (size_t i : members) {
             const Pattern& p = patterns[i];
             if (path.size() < p.tail.size() || path.compare(path.size() - p.tail.size(), p.tail.size(), p.tail) != 0)
                 continue;
-            if (LikeMatch(path, p.text)) return true;
+            if (LikeMatch(rest, std::string_view(p.text).substr(skip))) return true;
         }
     }
     return false;

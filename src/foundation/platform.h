@@ -6,7 +6,9 @@
 // and are joined to a native top folder with joinRel().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,8 +47,29 @@ std::string joinRel(const std::string& top, const std::string& relBackslash);
 Listing listFolder(const std::string& path);
 // The same listing for callers that need names and kinds only: the kind comes from the
 // listing itself where the file system gives it, so that entries are not examined one
-// by one; `modified` and `size` are left empty.
+// by one; `modified` and `size` may be left empty.
 Listing listFolderNames(const std::string& path);
+
+// While a scope lives on this thread, the listings taken by listFolder and
+// listFolderNames are kept, and listFolderNames answers from a kept listing of the same
+// folder (same device and inode) as long as the folder is unchanged (same modification
+// and change times) instead of reading it again. Scopes nest; an inner scope keeps its
+// own listings. At most kMaxEntries entries are kept. Without a scope nothing is kept.
+class ListingCacheScope {
+public:
+    static constexpr size_t kMaxEntries = 500000;
+    ListingCacheScope();
+    ~ListingCacheScope();
+    ListingCacheScope(const ListingCacheScope&) = delete;
+    ListingCacheScope& operator=(const ListingCacheScope&) = delete;
+
+    size_t hits() const;  // listings answered from the kept ones
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
 
 enum class EntryKind { Any, Folder, File };
 // Entries of a folder whose names match a pattern (wildcards of LikeMatch, ASCII case

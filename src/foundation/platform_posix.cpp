@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <numeric>
 #include <sstream>
 
@@ -227,19 +228,53 @@ std::string joinRel(const std::string& top, const std::string& relBackslash) {
 
 // ---- Listing ---------------------------------------------------------------------
 
+struct ListingCacheScope::Impl {
+    struct Kept {
+        struct timespec mtime {};
+        struct timespec ctime {};
+        Listing listing;
+    };
+    std::map<std::pair<uint64_t, uint64_t>, Kept> kept;  // by device and inode
+    size_t entries = 0;
+    size_t hits = 0;
+    Impl* outer = nullptr;
+};
+
 namespace {
+
+thread_local ListingCacheScope::Impl* t_listings = nullptr;
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// How a listing takes part in the kept listings: not at all, kept, or answered from them.
+enum class Keeping { None, Keep, Reuse };
 
 // One pass over the folder; entries whose display name keep() refuses are not examined
 // further (no stat), which keeps look-ups in large folders cheap. Without details, an
 // entry whose type the listing gives is not examined either.
 template <typename Keep>
-Listing listFolderWhere(const std::string& path, Keep keep, bool details = true) {
+Listing listFolderWhere(const std::string& path, Keep keep, bool details = true, Keeping keeping = Keeping::None) {
     Listing out;
     const int dfd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (dfd < 0) {
         out.errorNumber = errno;
         out.error = std::strerror(out.errorNumber);
         return out;
+    }
+    ListingCacheScope::Impl* cache = keeping == Keeping::None ? nullptr : t_listings;
+    struct stat folder {};
+    if (cache != nullptr && ::fstat(dfd, &folder) != 0) cache = nullptr;
+    const std::pair<uint64_t, uint64_t> id{static_cast<uint64_t>(folder.st_dev), static_cast<uint64_t>(folder.st_ino)};
+    if (cache != nullptr && keeping == Keeping::Reuse) {
+        auto it = cache->kept.find(id);
+        if (it != cache->kept.end() && sameTime(it->second.mtime, folder.st_mtim) &&
+            sameTime(it->second.ctime, folder.st_ctim)) {
+            ::close(dfd);
+            ++cache->hits;
+            return it->second.listing;
+        }
     }
     DIR* d = ::fdopendir(dfd);
     if (!d) {
@@ -288,17 +323,39 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true)
     ::closedir(d);
     sortEntries(out.entries);
     out.ok = true;
+    if (cache != nullptr) {
+        auto it = cache->kept.find(id);
+        if (it != cache->kept.end()) {
+            cache->entries -= it->second.listing.entries.size();
+            cache->kept.erase(it);
+        }
+        if (cache->entries + out.entries.size() <= ListingCacheScope::kMaxEntries) {
+            cache->entries += out.entries.size();
+            cache->kept[id] = {folder.st_mtim, folder.st_ctim, out};
+        }
+    }
     return out;
 }
 
 }  // namespace
 
+ListingCacheScope::ListingCacheScope() : impl_(std::make_unique<Impl>()) {
+    impl_->outer = t_listings;
+    t_listings = impl_.get();
+}
+
+ListingCacheScope::~ListingCacheScope() {
+    if (t_listings == impl_.get()) t_listings = impl_->outer;
+}
+
+size_t ListingCacheScope::hits() const { return impl_->hits; }
+
 Listing listFolder(const std::string& path) {
-    return listFolderWhere(path, [](const std::string&) { return true; });
+    return listFolderWhere(path, [](const std::string&) { return true; }, true, Keeping::Keep);
 }
 
 Listing listFolderNames(const std::string& path) {
-    return listFolderWhere(path, [](const std::string&) { return true; }, false);
+    return listFolderWhere(path, [](const std::string&) { return true; }, false, Keeping::Reuse);
 }
 
 std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind) {
