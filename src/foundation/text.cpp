@@ -4,9 +4,11 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace qm {
@@ -77,78 +79,6 @@ int codeRank(uint16_t code) {
     if (code >= 0xFA40 && code <= 0xFC4B) return 2;  // IBM extensions
     if (code >= 0xED40 && code <= 0xEEFC) return 3;  // NEC-selected IBM extensions
     return 0;                                        // JIS X 0208 and single bytes
-}
-
-// Converts the bytes with cd; answers the single code point produced, or -1.
-long convertOne(iconv_t cd, const char* in, size_t inLen) {
-    char32_t outBuf[4];
-    char* inp = const_cast<char*>(in);
-    size_t inLeft = inLen;
-    char* outp = reinterpret_cast<char*>(outBuf);
-    size_t outLeft = sizeof outBuf;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return -1;
-    if (iconv(cd, nullptr, nullptr, &outp, &outLeft) == static_cast<size_t>(-1)) return -1;
-    const size_t n = (sizeof outBuf - outLeft) / sizeof(char32_t);
-    if (n != 1) return -1;
-    return static_cast<long>(outBuf[0]);
-}
-
-struct Cp932Tables {
-    std::vector<uint16_t> fromUnicode;  // BMP code point -> CP932 code, kNoCode when none
-    Cp932Tables() : fromUnicode(0x10000, kNoCode) {
-        iconv_t dec = iconv_open("UTF-32LE", "CP932");
-        iconv_t enc = iconv_open("CP932", "UTF-32LE");
-        if (dec != reinterpret_cast<iconv_t>(-1)) {
-            auto take = [&](uint16_t code, long cp) {
-                if (cp < 0 || cp >= 0x10000) return;
-                uint16_t& slot = fromUnicode[static_cast<size_t>(cp)];
-                if (slot == kNoCode || codeRank(code) < codeRank(slot) ||
-                    (codeRank(code) == codeRank(slot) && code < slot))
-                    slot = code;
-            };
-            for (unsigned b = 0; b < 0x100; ++b) {
-                if (isLeadByte(b)) continue;
-                const char c = static_cast<char>(b);
-                take(static_cast<uint16_t>(b), convertOne(dec, &c, 1));
-            }
-            for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-                if (!isLeadByte(lead)) continue;
-                for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                    if (!isTrailByte(trail)) continue;
-                    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                    take(static_cast<uint16_t>(lead * 256 + trail), convertOne(dec, pair, 2));
-                }
-            }
-            iconv_close(dec);
-        }
-        // Characters that the converter writes one way only (for example U+00A5 as 0x5C),
-        // so that the codes examined agree with the bytes a file receives.
-        if (enc != reinterpret_cast<iconv_t>(-1)) {
-            for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
-                if (fromUnicode[cp] != kNoCode || (cp >= 0xD800 && cp <= 0xDFFF)) continue;
-                char out[4];
-                const char32_t in = cp;
-                char* inp = reinterpret_cast<char*>(const_cast<char32_t*>(&in));
-                size_t inLeft = sizeof in;
-                char* outp = out;
-                size_t outLeft = sizeof out;
-                iconv(enc, nullptr, nullptr, nullptr, nullptr);
-                if (iconv(enc, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) continue;
-                const size_t n = sizeof out - outLeft;
-                if (n == 1) fromUnicode[cp] = static_cast<unsigned char>(out[0]);
-                else if (n == 2)
-                    fromUnicode[cp] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) * 256 +
-                                                            static_cast<unsigned char>(out[1]));
-            }
-            iconv_close(enc);
-        }
-    }
-};
-
-const Cp932Tables& tables() {
-    static const Cp932Tables t;  // built once; thread-safe initialisation
-    return t;
 }
 
 // Decoding tables, read off the system converter in bulk: for every byte as the first
@@ -222,9 +152,77 @@ const Cp932Decoder& decoder() {
     return d;
 }
 
+// The CP932 code of every BMP code point. The codes of the characters that CP932 bytes
+// decode to are taken from the decoding tables; a code point that no CP932 character
+// decodes to is asked of the converter when it is first examined (a few are written one
+// way only, for example U+00A5 as 0x5C), and the answer is kept.
+constexpr uint16_t kNotAsked = 0xFFFE;
+
+struct Cp932Tables {
+    std::unique_ptr<std::atomic<uint16_t>[]> fromUnicode;  // kNoCode: none
+    Cp932Tables() : fromUnicode(new std::atomic<uint16_t>[0x10000]) {
+        std::vector<uint16_t> codes(0x10000, kNoCode);
+        auto take = [&](uint16_t code, uint32_t cp) {
+            if (cp >= 0x10000) return;
+            uint16_t& slot = codes[cp];
+            if (slot == kNoCode || codeRank(code) < codeRank(slot) ||
+                (codeRank(code) == codeRank(slot) && code < slot))
+                slot = code;
+        };
+        const Cp932Decoder& d = decoder();
+        if (d.ok) {
+            for (unsigned b = 0; b < 0x100; ++b)
+                if (!isLeadByte(b) && d.single[b] < kLeadByte) take(static_cast<uint16_t>(b), d.single[b]);
+            for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+                if (!isLeadByte(lead)) continue;
+                for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                    const uint16_t cp = d.pair[lead * 256 + trail];
+                    if (isTrailByte(trail) && cp < kLeadByte) take(static_cast<uint16_t>(lead * 256 + trail), cp);
+                }
+            }
+        }
+        for (uint32_t cp = 0; cp < 0x10000; ++cp) {
+            uint16_t code = codes[cp];
+            if (code == kNoCode && cp >= 0x80 && !(cp >= 0xD800 && cp <= 0xDFFF)) code = kNotAsked;
+            fromUnicode[cp].store(code, std::memory_order_relaxed);
+        }
+    }
+};
+
+const Cp932Tables& tables() {
+    static const Cp932Tables t;  // built once; thread-safe initialisation
+    return t;
+}
+
+// The code the converter writes for a code point that no CP932 character decodes to.
+uint16_t askConverter(char32_t cp) {
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> guard(lock);
+    static const iconv_t enc = iconv_open("CP932", "UTF-32LE");
+    if (enc == reinterpret_cast<iconv_t>(-1)) return kNoCode;
+    char out[4];
+    const char32_t in = cp;
+    char* inp = reinterpret_cast<char*>(const_cast<char32_t*>(&in));
+    size_t inLeft = sizeof in;
+    char* outp = out;
+    size_t outLeft = sizeof out;
+    iconv(enc, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(enc, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) return kNoCode;
+    const size_t n = sizeof out - outLeft;
+    if (n == 1) return static_cast<unsigned char>(out[0]);
+    if (n == 2)
+        return static_cast<uint16_t>(static_cast<unsigned char>(out[0]) * 256 + static_cast<unsigned char>(out[1]));
+    return kNoCode;
+}
+
 uint16_t codeOfChar(char32_t c) {
     if (c >= 0x10000) return 0x3F;  // includes invalid bytes
-    const uint16_t code = tables().fromUnicode[c];
+    std::atomic<uint16_t>& slot = tables().fromUnicode[c];
+    uint16_t code = slot.load(std::memory_order_relaxed);
+    if (code == kNotAsked) {
+        code = askConverter(c);
+        slot.store(code, std::memory_order_relaxed);
+    }
     return code == kNoCode ? 0x3F : code;
 }
 
