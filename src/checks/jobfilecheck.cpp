@@ -301,7 +301,8 @@ int16_t CJobFileCheck::checkJobFile(const std::string& strJobFile, const std::st
             answer |= checkEncoding(doc, log);
             answer |= checkElements(doc, log);
             occurrences_.clear();
-            answer |= checkUndefinedElement(doc.document(), "", log);
+            std::string path;
+            answer |= checkUndefinedElement(doc.document(), path, log);
             occurrences_.clear();
             if (upperAscii(fileNamePart(strJobFile)) == "SURVEY.XML") answer |= checkSurveyFile(doc, log);
         }
@@ -323,18 +324,23 @@ int16_t CJobFileCheck::checkEncoding(const XmlDocument& doc, CErrorLog& log) {
     return 1;
 }
 
-void CJobFileCheck::indexElements(const XmlNode& node, const std::string& path) {
-    for (const XmlNode& child : node.childNodes()) {
+void CJobFileCheck::indexElements(const XmlNode& node, std::string& path) {
+    const size_t base = path.size();
+    for (XmlNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
         if (child.nodeType() != kXmlElement) continue;
-        std::string childPath = path + "/" + child.nodeName();
-        elementsByPath_[childPath].push_back(child);
-        if (child.hasChildNodes()) indexElements(child, childPath);
+        path.resize(base);
+        path += '/';
+        child.appendName(path);
+        elementsByPath_[path].push_back(child);
+        if (child.hasChildNodes()) indexElements(child, path);
     }
+    path.resize(base);
 }
 
 int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
     elementsByPath_.clear();
-    indexElements(doc.document(), "");
+    std::string path;
+    indexElements(doc.document(), path);
     int16_t answer = 0;
     const std::vector<XmlNode> none;
     for (const ElementRule& rule : rules_) {
@@ -368,9 +374,9 @@ int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
                 continue;
             }
             // A container, a comment or a CDATA section first: no rule applies.
-            const std::vector<XmlNode> children = element.childNodes();
-            if (children.empty() || children.front().nodeType() != kXmlText) continue;
-            const std::string v = children.front().text();
+            const XmlNode first = element.firstChild();
+            if (first.isNull() || first.nodeType() != kXmlText) continue;
+            const std::string v = first.text();
             if (rule.valueType >= 1 && rule.valueType <= 12) {
                 const ValueRule& vr = kValueRules[rule.valueType - 1];
                 if (!vr.test(v)) {
@@ -412,30 +418,33 @@ int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
     return answer;
 }
 
-int16_t CJobFileCheck::checkUndefinedElement(const XmlNode& node, const std::string& path, CErrorLog& log) {
+// Only elements have child nodes among the nodes listed, so the walk descends into
+// elements alone; `path` is the node's path on entry and on return.
+int16_t CJobFileCheck::checkUndefinedElement(const XmlNode& node, std::string& path, CErrorLog& log) {
     int16_t answer = 0;
-    std::string lastPath;  // the path last computed at this level
-    for (const XmlNode& child : node.childNodes()) {
-        const bool isElement = child.nodeType() == kXmlElement;
-        if (isElement) {
-            lastPath = path + "/" + child.nodeName();
-            const int32_t occurrence = ++occurrences_[lastPath];
-            if (rulePaths_.find(lastPath) == rulePaths_.end()) {
-                log.writeErrorLogXml(kUndefined, lastPath, occurrence, kMsgUndefined, "");
-                answer = 1;
-            }
+    const size_t base = path.size();
+    for (XmlNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (child.nodeType() != kXmlElement) continue;
+        path.resize(base);
+        path += '/';
+        child.appendName(path);
+        const int32_t occurrence = ++occurrences_[path];
+        if (rulePaths_.find(path) == rulePaths_.end()) {
+            log.writeErrorLogXml(kUndefined, path, occurrence, kMsgUndefined, "");
+            answer = 1;
         }
-        if (child.hasChildNodes()) answer |= checkUndefinedElement(child, lastPath, log);
+        if (child.hasChildNodes()) answer |= checkUndefinedElement(child, path, log);
     }
+    path.resize(base);
     return answer;
 }
 
 std::string CJobFileCheck::getElementText(const XmlNode& element, const std::string& name) {
     if (element.isNull()) return "";
-    for (const XmlNode& child : element.childNodes()) {
-        if (child.nodeType() != kXmlElement || child.nodeName() != name) continue;
-        const std::vector<XmlNode> grand = child.childNodes();
-        if (!grand.empty() && grand.front().nodeType() == kXmlText) return grand.front().nodeValue();
+    for (XmlNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (child.nodeType() != kXmlElement || !child.hasName(name)) continue;
+        const XmlNode grand = child.firstChild();
+        if (!grand.isNull() && grand.nodeType() == kXmlText) return grand.nodeValue();
         return "";
     }
     return "";

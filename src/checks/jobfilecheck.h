@@ -64,10 +64,10 @@ public:
 private:
     int16_t checkEncoding(const XmlDocument& doc, CErrorLog& log);
     int16_t checkElements(const XmlDocument& doc, CErrorLog& log);
-    int16_t checkUndefinedElement(const XmlNode& node, const std::string& path, CErrorLog& log);
+    int16_t checkUndefinedElement(const XmlNode& node, std::string& path, CErrorLog& log);
     static std::string getElementText(const XmlNode& element, const std::string& name);
     // Elements of the document by absolute path, in document order.
-    void indexElements(const XmlNode& node, const std::string& path);
+    void indexElements(const XmlNode& node, std::string& path);
     void prepareDocument(XmlDocument& doc) const;
 
     int16_t resultType_ = 1;

@@ -39,10 +39,10 @@ std::string joinKey(std::initializer_list<std::string_view> parts) {
 // The first child of node named elementName: (found, its first child's text when that
 // child is a text node, else "").
 std::pair<bool, std::string> getElementText(const std::string& elementName, const XmlNode& node) {
-    for (const XmlNode& child : node.childNodes()) {
-        if (child.nodeName() != elementName) continue;
-        std::vector<XmlNode> inner = child.childNodes();
-        if (!inner.empty() && inner.front().nodeType() == kXmlText) return {true, inner.front().nodeValue()};
+    for (XmlNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (!child.hasName(elementName)) continue;
+        const XmlNode inner = child.firstChild();
+        if (!inner.isNull() && inner.nodeType() == kXmlText) return {true, inner.nodeValue()};
         return {true, std::string()};
     }
     return {false, std::string()};
@@ -200,6 +200,7 @@ bool CRelationCheck::getDocFilenameFromJobFile(const std::string& /*strIndexFile
             loadDocument(tsk, strSurvTskFile,
                          mediumTop_.empty() ? derivedTop(strSurvTskFile, {"TISEKI", "SURVEY"}) : mediumTop_)) {
             const std::string info = "/SURV_DATA/" + T + "成果情報/";
+            const std::string fileElement = T + "成果ファイル名";
             int32_t classCount = 0, subCount = 0, fileCount = 0;
             for (const XmlNode& node : tsk.selectNodes("/SURV_DATA/" + T + "成果情報")) {
                 const std::string a = getElementText(T + "区分フォルダ名", node).second;
@@ -218,12 +219,13 @@ bool CRelationCheck::getDocFilenameFromJobFile(const std::string& /*strIndexFile
                 if (!c.empty()) folder += c + "\\";
                 folder = upperAscii(folder);
                 for (const XmlNode& fileInfo : node.selectNodes("成果ファイル情報")) {
-                    auto [fFound, f] = getElementText(T + "成果ファイル名", fileInfo);
+                    auto [fFound, f] = getElementText(fileElement, fileInfo);
                     if (fFound) ++fileCount;
                     if (f.empty()) continue;
-                    FileItem item{fileCount, upperAscii(f), folder + upperAscii(f), false};
-                    fileIndex_.emplace(item.fullPath, resultFiles_.size());  // keeps the first
-                    resultFiles_.push_back(std::move(item));
+                    std::string upperName = upperAscii(f);
+                    std::string fullPath = folder + upperName;
+                    fileIndex_.emplace(fullPath, resultFiles_.size());  // keeps the first
+                    resultFiles_.push_back({fileCount, std::move(upperName), std::move(fullPath), false});
                 }
             }
         }
@@ -354,14 +356,20 @@ int16_t CRelationCheck::checkSurveyFolder(const std::string& checkPath, const Xm
 
 CRelationCheck::TisekiIndex CRelationCheck::indexTiseki(const XmlDocument& doc) const {
     const std::string T = word();
+    const std::string areaElement = T + "区分フォルダ名", classElement = T + "成果区分フォルダ名",
+                      subElement = T + "細区分フォルダ名", fileElement = T + "成果ファイル名";
     TisekiIndex index;
+    std::string key;
     for (const XmlNode& node : doc.selectNodes("/SURV_DATA/" + T + "成果情報")) {
-        const std::string a = upperAscii(getElementText(T + "区分フォルダ名", node).second);
-        const std::string b = upperAscii(getElementText(T + "成果区分フォルダ名", node).second);
-        const std::string c = upperAscii(getElementText(T + "細区分フォルダ名", node).second);
+        const std::string a = upperAscii(getElementText(areaElement, node).second);
+        const std::string b = upperAscii(getElementText(classElement, node).second);
+        const std::string c = upperAscii(getElementText(subElement, node).second);
         index.folders.insert(joinKey({a, b, c}));
-        for (const XmlNode& fileInfo : node.selectNodes("成果ファイル情報"))
-            index.files.insert(joinKey({a, b, c, upperAscii(getElementText(T + "成果ファイル名", fileInfo).second)}));
+        for (const XmlNode& fileInfo : node.selectNodes("成果ファイル情報")) {
+            key.assign(a).append(1, '\0').append(b).append(1, '\0').append(c).append(1, '\0');
+            key.append(upperAscii(getElementText(fileElement, fileInfo).second));
+            index.files.insert(key);
+        }
     }
     return index;
 }
@@ -386,6 +394,7 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
         if (onMedium(checkPath, rel, EntryKind::Any)) markAll(classFolders_, classIndex_, rel);
     }
 
+    std::string key;
     for (const char* area : {"WORK", "DATA"}) {
         const std::string rel = std::string("SURVEY\\TISEKI\\") + area;
         const std::vector<SubFolder> subs = subFoldersOf(checkPath, rel);
@@ -393,9 +402,11 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
             const std::vector<std::string> files = filesOf(sub.native);
             const std::string s = upperAscii(sub.name);
             if (described.folders.count(joinKey({"TISEKI", area, s}))) {
+                const std::string folderKey = joinKey({"TISEKI", area, s, ""});
                 for (const std::string& f : files) {
                     const std::string uf = upperAscii(f);
-                    if (!described.files.count(joinKey({"TISEKI", area, s, uf}))) {
+                    key.assign(folderKey).append(uf);
+                    if (!described.files.count(key)) {
                         log.writeErrorLog(30602, item30602, rel + "\\" + sub.name + "\\" + uf, msg30602);
                         result = 1;
                     }
@@ -404,7 +415,8 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
                 log.writeErrorLog(30601, item30601, rel + "\\" + sub.name, msg30601);
                 result = 1;
             }
-            for (const std::string& f : files) mediumFiles.push_back(rel + "\\" + sub.name + "\\" + f);
+            const std::string folder = rel + "\\" + sub.name + "\\";
+            for (const std::string& f : files) mediumFiles.push_back(folder + f);
         }
         for (const SubFolder& sub : subs) markAll(subFolders_, subIndex_, upperAscii(rel + "\\" + sub.name));
     }

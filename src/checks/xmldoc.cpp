@@ -954,7 +954,42 @@ std::optional<std::string> XmlNode::getAttribute(const std::string& name) const 
     return std::nullopt;
 }
 
-// ---- XmlDocument ---------------------------------------------------------------
+XmlNode XmlNode::firstChild() const {
+    if (node_ == nullptr || !canHaveChildren(N(node_)->type)) return XmlNode();
+    const int type = N(node_)->type;
+    for (xmlNodePtr c = N(node_)->children; c != nullptr; c = c->next)
+        if (isListed(c, type)) return XmlNode(c);
+    return XmlNode();
+}
+
+XmlNode XmlNode::nextSibling() const {
+    if (node_ == nullptr) return XmlNode();
+    xmlNodePtr n = N(node_);
+    if (n->type == XML_ATTRIBUTE_NODE || n->parent == nullptr || !canHaveChildren(n->parent->type)) return XmlNode();
+    const int parentType = n->parent->type;
+    if (!isListed(n, parentType)) return XmlNode();
+    for (xmlNodePtr c = n->next; c != nullptr; c = c->next)
+        if (isListed(c, parentType)) return XmlNode(c);
+    return XmlNode();
+}
+
+bool XmlNode::hasName(std::string_view name) const {
+    if (node_ != nullptr && hasPrefixedName(N(node_)->type)) return nameIs(N(node_), name);
+    return nodeName() == name;
+}
+
+void XmlNode::appendName(std::string& out) const {
+    if (node_ == nullptr || !hasPrefixedName(N(node_)->type)) {
+        out += nodeName();
+        return;
+    }
+    xmlNodePtr n = N(node_);
+    if (n->ns != nullptr && n->ns->prefix != nullptr) {
+        out += str(n->ns->prefix);
+        out += ':';
+    }
+    out += str(n->name);
+}
 
 // ---- Shared parses ------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qm {
@@ -55,6 +56,14 @@ public:
     XmlNode selectSingleNode(const std::string& path) const;          // first of selectNodes
     std::vector<std::pair<std::string, std::string>> attributes() const;
     std::optional<std::string> getAttribute(const std::string& name) const;
+
+    // Walking without building lists, for long loops: the first of childNodes(), and the
+    // node after this one in its parent's childNodes() (null after the last).
+    XmlNode firstChild() const;
+    XmlNode nextSibling() const;
+    // nodeName() == name, and nodeName() appended to out, without building the name.
+    bool hasName(std::string_view name) const;
+    void appendName(std::string& out) const;
 
 private:
     friend class XmlDocument;

@@ -264,8 +264,8 @@ char32_t foldAscii(char32_t c) { return isAsciiLower(c) ? c - 32 : c; }
 
 template <typename Pred>
 bool allCodes(std::string_view s, Pred pred) {
-    for (uint16_t c : cp932Codes(s))
-        if (!pred(c)) return false;
+    for (size_t i = 0; i < s.size();)
+        if (!pred(codeOfChar(nextChar(s, i)))) return false;
     return true;
 }
 
@@ -619,7 +619,7 @@ bool IsFolderName8(std::string_view s) {
 
 int32_t GetByteLength(std::string_view s) {
     int32_t n = 0;
-    for (uint16_t c : cp932Codes(s)) n += c > 0xFF ? 2 : 1;
+    for (size_t i = 0; i < s.size();) n += codeOfChar(nextChar(s, i)) > 0xFF ? 2 : 1;
     return n;
 }
 
