@@ -8,6 +8,7 @@
 #include <iterator>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "foundation/csvread.h"
 #include "foundation/errorlog.h"
@@ -177,6 +178,74 @@ bool isWalkPath(const std::string& path) {
     return path.find("//") == std::string::npos;
 }
 
+// The distinct element paths of one document as a tree, so that a walk looks each
+// element up by its name among its parent's children instead of by its whole path.
+class PathTree {
+public:
+    struct Entry {
+        std::string path;              // "/ROOT/CHILD/..." as written
+        int32_t count = 0;             // elements met so far
+        int8_t known = -1;             // a path of the element table (-1: not asked yet)
+        std::vector<XmlNode> elements; // in document order
+    };
+
+    PathTree() : entries_(1), links_(1) {}
+
+    // The entry of `element`, a child of an element of entry `parent`.
+    size_t below(size_t parent, const XmlNode& element) {
+        name_.clear();
+        element.appendName(name_);
+        {
+            const Links& l = links_[parent];
+            if (l.index.empty()) {
+                for (const auto& [name, at] : l.list)
+                    if (name == name_) return at;
+            } else if (auto it = l.index.find(name_); it != l.index.end()) {
+                return it->second;
+            }
+        }
+        const size_t at = entries_.size();
+        Entry e;
+        e.path.reserve(entries_[parent].path.size() + 1 + name_.size());
+        e.path.append(entries_[parent].path).append(1, '/').append(name_);
+        entries_.push_back(std::move(e));
+        links_.emplace_back();
+        Links& l = links_[parent];
+        if (l.index.empty() && l.list.size() < kListed) {
+            l.list.emplace_back(name_, at);
+        } else {
+            // Many different names below one element: look them up by hash.
+            for (auto& [name, i] : l.list) l.index.emplace(std::move(name), i);
+            l.list.clear();
+            l.index.emplace(name_, at);
+        }
+        return at;
+    }
+    Entry& operator[](size_t at) { return entries_[at]; }
+    std::vector<Entry>& entries() { return entries_; }
+
+private:
+    static constexpr size_t kListed = 8;
+    struct Links {
+        std::vector<std::pair<std::string, size_t>> list;
+        std::unordered_map<std::string, size_t> index;
+    };
+    std::vector<Entry> entries_;  // [0]: the document
+    std::vector<Links> links_;
+    std::string name_;
+};
+
+// Calls visit(element, entry) for every element below node, in document order.
+template <class Visit>
+void walkElements(const XmlNode& node, size_t at, PathTree& tree, Visit& visit) {
+    for (XmlNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
+        if (child.nodeType() != kXmlElement) continue;
+        const size_t entry = tree.below(at, child);
+        visit(child, tree[entry]);
+        if (child.hasChildNodes()) walkElements(child, entry, tree, visit);
+    }
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> splitElementTableLine(std::string_view line) {
@@ -300,16 +369,12 @@ int16_t CJobFileCheck::checkJobFile(const std::string& strJobFile, const std::st
         } else {
             answer |= checkEncoding(doc, log);
             answer |= checkElements(doc, log);
-            occurrences_.clear();
-            std::string path;
-            answer |= checkUndefinedElement(doc.document(), path, log);
-            occurrences_.clear();
+            answer |= checkUndefinedElement(doc.document(), log);
             if (upperAscii(fileNamePart(strJobFile)) == "SURVEY.XML") answer |= checkSurveyFile(doc, log);
         }
         elementsByPath_.clear();
     } catch (...) {
         elementsByPath_.clear();
-        occurrences_.clear();
         log.CloseFile();
         reportFailure("checkJobFile");
         return -1;
@@ -324,23 +389,17 @@ int16_t CJobFileCheck::checkEncoding(const XmlDocument& doc, CErrorLog& log) {
     return 1;
 }
 
-void CJobFileCheck::indexElements(const XmlNode& node, std::string& path) {
-    const size_t base = path.size();
-    for (XmlNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        if (child.nodeType() != kXmlElement) continue;
-        path.resize(base);
-        path += '/';
-        child.appendName(path);
-        elementsByPath_[path].push_back(child);
-        if (child.hasChildNodes()) indexElements(child, path);
-    }
-    path.resize(base);
+void CJobFileCheck::indexElements(const XmlNode& node) {
+    PathTree tree;
+    auto keep = [](const XmlNode& element, PathTree::Entry& entry) { entry.elements.push_back(element); };
+    walkElements(node, 0, tree, keep);
+    for (PathTree::Entry& e : tree.entries())
+        if (!e.elements.empty()) elementsByPath_.emplace(std::move(e.path), std::move(e.elements));
 }
 
 int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
     elementsByPath_.clear();
-    std::string path;
-    indexElements(doc.document(), path);
+    indexElements(doc.document());
     int16_t answer = 0;
     const std::vector<XmlNode> none;
     for (const ElementRule& rule : rules_) {
@@ -418,24 +477,19 @@ int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
     return answer;
 }
 
-// Only elements have child nodes among the nodes listed, so the walk descends into
-// elements alone; `path` is the node's path on entry and on return.
-int16_t CJobFileCheck::checkUndefinedElement(const XmlNode& node, std::string& path, CErrorLog& log) {
+// Elements whose path the element table does not name, each with its occurrence.
+int16_t CJobFileCheck::checkUndefinedElement(const XmlNode& node, CErrorLog& log) {
     int16_t answer = 0;
-    const size_t base = path.size();
-    for (XmlNode child = node.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        if (child.nodeType() != kXmlElement) continue;
-        path.resize(base);
-        path += '/';
-        child.appendName(path);
-        const int32_t occurrence = ++occurrences_[path];
-        if (rulePaths_.find(path) == rulePaths_.end()) {
-            log.writeErrorLogXml(kUndefined, path, occurrence, kMsgUndefined, "");
+    PathTree tree;
+    auto judge = [&](const XmlNode&, PathTree::Entry& entry) {
+        const int32_t occurrence = ++entry.count;
+        if (entry.known < 0) entry.known = rulePaths_.count(entry.path) != 0 ? 1 : 0;
+        if (entry.known == 0) {
+            log.writeErrorLogXml(kUndefined, entry.path, occurrence, kMsgUndefined, "");
             answer = 1;
         }
-        if (child.hasChildNodes()) answer |= checkUndefinedElement(child, path, log);
-    }
-    path.resize(base);
+    };
+    walkElements(node, 0, tree, judge);
     return answer;
 }
 

@@ -64,17 +64,16 @@ public:
 private:
     int16_t checkEncoding(const XmlDocument& doc, CErrorLog& log);
     int16_t checkElements(const XmlDocument& doc, CErrorLog& log);
-    int16_t checkUndefinedElement(const XmlNode& node, std::string& path, CErrorLog& log);
+    int16_t checkUndefinedElement(const XmlNode& node, CErrorLog& log);
     static std::string getElementText(const XmlNode& element, const std::string& name);
     // Elements of the document by absolute path, in document order.
-    void indexElements(const XmlNode& node, std::string& path);
+    void indexElements(const XmlNode& node);
     void prepareDocument(XmlDocument& doc) const;
 
     int16_t resultType_ = 1;
     std::string allowedRoot_;
     std::vector<ElementRule> rules_;
     std::unordered_set<std::string> rulePaths_;                        // every path of the table
-    std::unordered_map<std::string, int32_t> occurrences_;             // undefined-element walk
     std::unordered_map<std::string, std::vector<XmlNode>> elementsByPath_;  // one loaded document
 };
 
