@@ -224,15 +224,27 @@ bool CRelationCheck::getDocFilenameFromJobFile(const std::string& /*strIndexFile
                     if (f.empty()) continue;
                     std::string upperName = upperAscii(f);
                     std::string fullPath = folder + upperName;
-                    fileIndex_.emplace(fullPath, resultFiles_.size());  // keeps the first
                     resultFiles_.push_back({fileCount, std::move(upperName), std::move(fullPath), false});
                 }
             }
         }
+        indexResultFiles();
         return true;
     } catch (const std::exception& e) {
+        indexResultFiles();
         showFailure("getDocFilenameFromJobFile", failureNumber(e), e.what());
         return false;
+    }
+}
+
+void CRelationCheck::indexResultFiles() {
+    fileIndex_.clear();
+    try {
+        fileIndex_.reserve(resultFiles_.size());
+        for (size_t i = 0; i < resultFiles_.size(); ++i)
+            fileIndex_.emplace(resultFiles_[i].fullPath, i);  // keeps the first
+    } catch (const std::bad_alloc&) {
+        fileIndex_.clear();
     }
 }
 
@@ -359,17 +371,13 @@ CRelationCheck::TisekiIndex CRelationCheck::indexTiseki(const XmlDocument& doc) 
     const std::string areaElement = T + "区分フォルダ名", classElement = T + "成果区分フォルダ名",
                       subElement = T + "細区分フォルダ名", fileElement = T + "成果ファイル名";
     TisekiIndex index;
-    std::string key;
     for (const XmlNode& node : doc.selectNodes("/SURV_DATA/" + T + "成果情報")) {
         const std::string a = upperAscii(getElementText(areaElement, node).second);
         const std::string b = upperAscii(getElementText(classElement, node).second);
         const std::string c = upperAscii(getElementText(subElement, node).second);
-        index.folders.insert(joinKey({a, b, c}));
-        for (const XmlNode& fileInfo : node.selectNodes("成果ファイル情報")) {
-            key.assign(a).append(1, '\0').append(b).append(1, '\0').append(c).append(1, '\0');
-            key.append(upperAscii(getElementText(fileElement, fileInfo).second));
-            index.files.insert(key);
-        }
+        std::unordered_set<std::string>& files = index.folders[joinKey({a, b, c})];
+        for (const XmlNode& fileInfo : node.selectNodes("成果ファイル情報"))
+            files.insert(upperAscii(getElementText(fileElement, fileInfo).second));
     }
     return index;
 }
@@ -387,26 +395,32 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
                                      : "成果ファイル名が地籍調査成果管理ファイル(SURV_TSK.XML)に記述されていません";
     const TisekiIndex described = indexTiseki(doc);
     int16_t result = 0;
-    std::vector<std::string> mediumFiles;  // medium-relative paths of the files seen
+    // Files seen on the medium are marked among the files that medium 1 describes.
+    std::string seen;
+    auto markSeen = [&](const std::string& folder, const std::string& name) {
+        seen.assign(folder).append(name);
+        for (char& ch : seen)
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+        auto it = fileIndex_.find(seen);
+        if (it != fileIndex_.end()) resultFiles_[it->second].found = true;
+    };
 
     for (const char* area : {"WORK", "DATA", "OTHRS"}) {
         const std::string rel = std::string("SURVEY\\TISEKI\\") + area;
         if (onMedium(checkPath, rel, EntryKind::Any)) markAll(classFolders_, classIndex_, rel);
     }
 
-    std::string key;
     for (const char* area : {"WORK", "DATA"}) {
         const std::string rel = std::string("SURVEY\\TISEKI\\") + area;
         const std::vector<SubFolder> subs = subFoldersOf(checkPath, rel);
         for (const SubFolder& sub : subs) {
             const std::vector<std::string> files = filesOf(sub.native);
             const std::string s = upperAscii(sub.name);
-            if (described.folders.count(joinKey({"TISEKI", area, s}))) {
-                const std::string folderKey = joinKey({"TISEKI", area, s, ""});
+            auto folder = described.folders.find(joinKey({"TISEKI", area, s}));
+            if (folder != described.folders.end()) {
                 for (const std::string& f : files) {
                     const std::string uf = upperAscii(f);
-                    key.assign(folderKey).append(uf);
-                    if (!described.files.count(key)) {
+                    if (!folder->second.count(uf)) {
                         log.writeErrorLog(30602, item30602, rel + "\\" + sub.name + "\\" + uf, msg30602);
                         result = 1;
                     }
@@ -415,18 +429,19 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
                 log.writeErrorLog(30601, item30601, rel + "\\" + sub.name, msg30601);
                 result = 1;
             }
-            const std::string folder = rel + "\\" + sub.name + "\\";
-            for (const std::string& f : files) mediumFiles.push_back(folder + f);
+            const std::string path = rel + "\\" + sub.name + "\\";
+            for (const std::string& f : files) markSeen(path, f);
         }
         for (const SubFolder& sub : subs) markAll(subFolders_, subIndex_, upperAscii(rel + "\\" + sub.name));
     }
 
     if (auto othrs = onMedium(checkPath, "SURVEY\\TISEKI\\OTHRS", EntryKind::Folder)) {
         const std::vector<std::string> files = filesOf(*othrs);
-        if (described.folders.count(joinKey({"TISEKI", "OTHRS", ""}))) {
+        auto folder = described.folders.find(joinKey({"TISEKI", "OTHRS", ""}));
+        if (folder != described.folders.end()) {
             for (const std::string& f : files) {
                 const std::string uf = upperAscii(f);
-                if (!described.files.count(joinKey({"TISEKI", "OTHRS", "", uf}))) {
+                if (!folder->second.count(uf)) {
                     log.writeErrorLog(30602, item30602, "SURVEY\\TISEKI\\OTHRS\\" + uf, msg30602);
                     result = 1;
                 }
@@ -435,12 +450,7 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
             log.writeErrorLog(30601, item30601, "SURVEY\\TISEKI\\OTHRS", msg30601);
             result = 1;
         }
-        for (const std::string& f : files) mediumFiles.push_back("SURVEY\\TISEKI\\OTHRS\\" + f);
-    }
-
-    for (const std::string& m : mediumFiles) {
-        auto it = fileIndex_.find(upperAscii(m));
-        if (it != fileIndex_.end()) resultFiles_[it->second].found = true;
+        for (const std::string& f : files) markSeen("SURVEY\\TISEKI\\OTHRS\\", f);
     }
     return result;
 }

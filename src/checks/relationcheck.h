@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -46,6 +47,11 @@ public:
     };
 
     CRelationCheck();  // runs InitData
+    // Not copied: its file index refers into its own list. Moves keep both together.
+    CRelationCheck(const CRelationCheck&) = delete;
+    CRelationCheck& operator=(const CRelationCheck&) = delete;
+    CRelationCheck(CRelationCheck&&) = default;
+    CRelationCheck& operator=(CRelationCheck&&) = default;
 
     void setResultType(int16_t intResultType);
     int16_t resultType() const { return resultType_; }
@@ -93,10 +99,9 @@ public:
 private:
     using PathIndex = std::unordered_map<std::string, std::vector<size_t>>;
 
-    // What one SURV_TSK.XML describes: folder triples and folder+file quadruples.
+    // What one SURV_TSK.XML describes: the folder triples, each with its file names.
     struct TisekiIndex {
-        std::unordered_set<std::string> folders;
-        std::unordered_set<std::string> files;
+        std::unordered_map<std::string, std::unordered_set<std::string>> folders;
     };
 
     enum class RelKind { Index, Survey, Tiseki };
@@ -124,7 +129,9 @@ private:
     PathIndex surveyIndex_;
     PathIndex classIndex_;
     PathIndex subIndex_;
-    std::unordered_map<std::string, size_t> fileIndex_;  // full path -> first entry
+    // Full path -> first entry; views of resultFiles_, built once that list is complete.
+    std::unordered_map<std::string_view, size_t> fileIndex_;
+    void indexResultFiles();
 };
 
 }  // namespace qm
