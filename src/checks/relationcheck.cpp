@@ -1,6 +1,10 @@
 #include "checks/relationcheck.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <exception>
+#include <functional>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -239,13 +243,35 @@ bool CRelationCheck::getDocFilenameFromJobFile(const std::string& /*strIndexFile
 
 void CRelationCheck::indexResultFiles() {
     fileIndex_.clear();
+    const size_t n = resultFiles_.size();
+    if (n == 0 || n >= UINT32_MAX / 4) return;
+    size_t slots = 16;
+    while (slots < 2 * n) slots *= 2;
     try {
-        fileIndex_.reserve(resultFiles_.size());
-        for (size_t i = 0; i < resultFiles_.size(); ++i)
-            fileIndex_.emplace(resultFiles_[i].fullPath, i);  // keeps the first
+        fileIndex_.assign(slots, 0);
     } catch (const std::bad_alloc&) {
         fileIndex_.clear();
+        return;
     }
+    const std::hash<std::string_view> hash;
+    for (size_t i = 0; i < n; ++i) {
+        const std::string_view key = resultFiles_[i].fullPath;
+        for (size_t at = hash(key) & (slots - 1);; at = (at + 1) & (slots - 1)) {
+            if (fileIndex_[at] == 0) {
+                fileIndex_[at] = static_cast<uint32_t>(i + 1);
+                break;
+            }
+            if (resultFiles_[fileIndex_[at] - 1].fullPath == key) break;  // keeps the first
+        }
+    }
+}
+
+size_t CRelationCheck::findResultFile(std::string_view fullPath) const {
+    if (fileIndex_.empty()) return resultFiles_.size();
+    const size_t mask = fileIndex_.size() - 1;
+    for (size_t at = std::hash<std::string_view>()(fullPath) & mask; fileIndex_[at] != 0; at = (at + 1) & mask)
+        if (resultFiles_[fileIndex_[at] - 1].fullPath == fullPath) return fileIndex_[at] - 1;
+    return resultFiles_.size();
 }
 
 int16_t CRelationCheck::checkRelation_Index(const std::string& strXMLFile, const std::string& strCheckPath,
@@ -375,10 +401,11 @@ CRelationCheck::TisekiIndex CRelationCheck::indexTiseki(const XmlDocument& doc) 
         const std::string a = upperAscii(getElementText(areaElement, node).second);
         const std::string b = upperAscii(getElementText(classElement, node).second);
         const std::string c = upperAscii(getElementText(subElement, node).second);
-        std::unordered_set<std::string>& files = index.folders[joinKey({a, b, c})];
+        std::vector<std::string>& files = index.folders[joinKey({a, b, c})];
         for (const XmlNode& fileInfo : node.selectNodes("成果ファイル情報"))
-            files.insert(upperAscii(getElementText(fileElement, fileInfo).second));
+            files.push_back(upperAscii(getElementText(fileElement, fileInfo).second));
     }
+    for (auto& [folder, files] : index.folders) std::sort(files.begin(), files.end());
     return index;
 }
 
@@ -401,8 +428,8 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
         seen.assign(folder).append(name);
         for (char& ch : seen)
             if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-        auto it = fileIndex_.find(seen);
-        if (it != fileIndex_.end()) resultFiles_[it->second].found = true;
+        const size_t at = findResultFile(seen);
+        if (at < resultFiles_.size()) resultFiles_[at].found = true;
     };
 
     for (const char* area : {"WORK", "DATA", "OTHRS"}) {
@@ -420,7 +447,7 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
             if (folder != described.folders.end()) {
                 for (const std::string& f : files) {
                     const std::string uf = upperAscii(f);
-                    if (!folder->second.count(uf)) {
+                    if (!std::binary_search(folder->second.begin(), folder->second.end(), uf)) {
                         log.writeErrorLog(30602, item30602, rel + "\\" + sub.name + "\\" + uf, msg30602);
                         result = 1;
                     }
@@ -441,7 +468,7 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
         if (folder != described.folders.end()) {
             for (const std::string& f : files) {
                 const std::string uf = upperAscii(f);
-                if (!folder->second.count(uf)) {
+                if (!std::binary_search(folder->second.begin(), folder->second.end(), uf)) {
                     log.writeErrorLog(30602, item30602, "SURVEY\\TISEKI\\OTHRS\\" + uf, msg30602);
                     result = 1;
                 }

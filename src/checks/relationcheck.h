@@ -99,9 +99,10 @@ public:
 private:
     using PathIndex = std::unordered_map<std::string, std::vector<size_t>>;
 
-    // What one SURV_TSK.XML describes: the folder triples, each with its file names.
+    // What one SURV_TSK.XML describes: the folder triples, each with its file names
+    // (sorted).
     struct TisekiIndex {
-        std::unordered_map<std::string, std::unordered_set<std::string>> folders;
+        std::unordered_map<std::string, std::vector<std::string>> folders;
     };
 
     enum class RelKind { Index, Survey, Tiseki };
@@ -129,9 +130,11 @@ private:
     PathIndex surveyIndex_;
     PathIndex classIndex_;
     PathIndex subIndex_;
-    // Full path -> first entry; views of resultFiles_, built once that list is complete.
-    std::unordered_map<std::string_view, size_t> fileIndex_;
+    // Full path -> first entry of resultFiles_: an open-addressed table of entry numbers
+    // (0 an empty slot, else the index + 1), built once that list is complete.
+    std::vector<uint32_t> fileIndex_;
     void indexResultFiles();
+    size_t findResultFile(std::string_view fullPath) const;  // resultFiles_.size() when none
 };
 
 }  // namespace qm
