@@ -15,6 +15,9 @@
 #include "foundation/text.h"
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -217,6 +220,15 @@ void printJson(const RunSummary& s, const std::vector<MediumRecord>& media, cons
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+    // A check builds large trees of small objects (the documents, the listings, the
+    // indexes) and frees them whole. Freed small blocks are put back at once rather than
+    // gathered in fast bins that every large free then has to sweep, and the heap is
+    // grown in larger steps and not trimmed between the steps of the run.
+    mallopt(M_MXFAST, 0);
+    mallopt(M_TOP_PAD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
     Options opt;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
