@@ -488,6 +488,36 @@ bool CFolderCheck::readFileInfo(PatternLists& lists) const {
 }
 
 void CFolderCheck::PatternSet::add(Pattern p) {
+    auto ascii = [](std::string_view v) {
+        return std::all_of(v.begin(), v.end(), [](char c) { return (c & 0x80) == 0; });
+    };
+    if (ascii(p.head) && ascii(p.text)) {
+        const std::string_view rest = std::string_view(p.text).substr(p.head.size());
+        size_t pos = 0;
+        int place = 0;
+        while (pos < rest.size() && rest[pos] != '*') {
+            const char c = rest[pos];
+            if (c == '?' || c == '#') {
+                ++pos;
+            } else if (c == '[') {
+                // As the matcher reads a bracket: to the first "]" after it (and after a "!").
+                size_t k = pos + 1;
+                if (k < rest.size() && rest[k] == '!') ++k;
+                const size_t close = k < rest.size() ? rest.find(']', k) : std::string_view::npos;
+                if (close == std::string_view::npos) {
+                    p.probeAt = place;  // an unterminated "[" stands for itself
+                    p.probe = c;
+                    break;
+                }
+                pos = close + 1;
+            } else {
+                p.probeAt = place;
+                p.probe = c;
+                break;
+            }
+            ++place;
+        }
+    }
     auto group = std::find_if(byHead.begin(), byHead.end(), [&](const auto& g) { return g.first == p.head; });
     if (group == byHead.end()) group = byHead.insert(byHead.end(), {p.head, {}});
     group->second.push_back(patterns.size());
@@ -508,6 +538,14 @@ bool CFolderCheck::PatternSet::matchesAny(const std::string& path) const {
             const Pattern& p = patterns[i];
             if (path.size() < p.tail.size() || path.compare(path.size() - p.tail.size(), p.tail.size(), p.tail) != 0)
                 continue;
+            if (asciiHead && p.probeAt >= 0) {
+                // One character per byte up to the probe: it must be there, as it is.
+                const size_t at = static_cast<size_t>(p.probeAt);
+                if (rest.size() <= at) continue;
+                const bool asciiUpTo = std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                                                   [](char c) { return (c & 0x80) == 0; });
+                if (asciiUpTo && rest[at] != p.probe) continue;
+            }
             if (LikeMatch(rest, std::string_view(p.text).substr(skip))) return true;
         }
     }

@@ -184,8 +184,6 @@ class PathTree {
 public:
     struct Entry {
         std::string path;              // "/ROOT/CHILD/..." as written
-        int32_t count = 0;             // elements met so far
-        int8_t known = -1;             // a path of the element table (-1: not asked yet)
         std::vector<XmlNode> elements; // in document order
     };
 
@@ -369,12 +367,16 @@ int16_t CJobFileCheck::checkJobFile(const std::string& strJobFile, const std::st
         } else {
             answer |= checkEncoding(doc, log);
             answer |= checkElements(doc, log);
-            answer |= checkUndefinedElement(doc.document(), log);
+            answer |= checkUndefinedElement(log);
             if (upperAscii(fileNamePart(strJobFile)) == "SURVEY.XML") answer |= checkSurveyFile(doc, log);
         }
         elementsByPath_.clear();
+        walkPaths_.clear();
+        walkOrder_.clear();
     } catch (...) {
         elementsByPath_.clear();
+        walkPaths_.clear();
+        walkOrder_.clear();
         log.CloseFile();
         reportFailure("checkJobFile");
         return -1;
@@ -390,11 +392,19 @@ int16_t CJobFileCheck::checkEncoding(const XmlDocument& doc, CErrorLog& log) {
 }
 
 void CJobFileCheck::indexElements(const XmlNode& node) {
+    walkPaths_.clear();
+    walkOrder_.clear();
     PathTree tree;
-    auto keep = [](const XmlNode& element, PathTree::Entry& entry) { entry.elements.push_back(element); };
+    auto keep = [&](const XmlNode& element, PathTree::Entry& entry) {
+        entry.elements.push_back(element);
+        walkOrder_.push_back(static_cast<uint32_t>(&entry - tree.entries().data()));
+    };
     walkElements(node, 0, tree, keep);
-    for (PathTree::Entry& e : tree.entries())
-        if (!e.elements.empty()) elementsByPath_.emplace(std::move(e.path), std::move(e.elements));
+    walkPaths_.reserve(tree.entries().size());
+    for (PathTree::Entry& e : tree.entries()) {
+        if (!e.elements.empty()) elementsByPath_.emplace(e.path, std::move(e.elements));
+        walkPaths_.push_back(std::move(e.path));
+    }
 }
 
 int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
@@ -477,19 +487,20 @@ int16_t CJobFileCheck::checkElements(const XmlDocument& doc, CErrorLog& log) {
     return answer;
 }
 
-// Elements whose path the element table does not name, each with its occurrence.
-int16_t CJobFileCheck::checkUndefinedElement(const XmlNode& node, CErrorLog& log) {
+// Elements whose path the element table does not name, each with its occurrence, in
+// document order (from the walk of indexElements).
+int16_t CJobFileCheck::checkUndefinedElement(CErrorLog& log) {
     int16_t answer = 0;
-    PathTree tree;
-    auto judge = [&](const XmlNode&, PathTree::Entry& entry) {
-        const int32_t occurrence = ++entry.count;
-        if (entry.known < 0) entry.known = rulePaths_.count(entry.path) != 0 ? 1 : 0;
-        if (entry.known == 0) {
-            log.writeErrorLogXml(kUndefined, entry.path, occurrence, kMsgUndefined, "");
+    std::vector<int32_t> count(walkPaths_.size(), 0);
+    std::vector<int8_t> known(walkPaths_.size(), -1);
+    for (uint32_t at : walkOrder_) {
+        const int32_t occurrence = ++count[at];
+        if (known[at] < 0) known[at] = rulePaths_.count(walkPaths_[at]) != 0 ? 1 : 0;
+        if (known[at] == 0) {
+            log.writeErrorLogXml(kUndefined, walkPaths_[at], occurrence, kMsgUndefined, "");
             answer = 1;
         }
-    };
-    walkElements(node, 0, tree, judge);
+    }
     return answer;
 }
 

@@ -64,7 +64,8 @@ public:
 private:
     int16_t checkEncoding(const XmlDocument& doc, CErrorLog& log);
     int16_t checkElements(const XmlDocument& doc, CErrorLog& log);
-    int16_t checkUndefinedElement(const XmlNode& node, CErrorLog& log);
+    // Elements of the document last indexed whose path the table does not name.
+    int16_t checkUndefinedElement(CErrorLog& log);
     static std::string getElementText(const XmlNode& element, const std::string& name);
     // Elements of the document by absolute path, in document order.
     void indexElements(const XmlNode& node);
@@ -75,6 +76,10 @@ private:
     std::vector<ElementRule> rules_;
     std::unordered_set<std::string> rulePaths_;                        // every path of the table
     std::unordered_map<std::string, std::vector<XmlNode>> elementsByPath_;  // one loaded document
+    // The same walk: its distinct paths by number, and the path number of every element
+    // in document order.
+    std::vector<std::string> walkPaths_;
+    std::vector<uint32_t> walkOrder_;
 };
 
 }  // namespace qm
