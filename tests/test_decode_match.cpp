@@ -141,6 +141,10 @@ TEST(TextLikeAscii, ByteMatchingAgreesWithCharacterMatching) {
         const bool plain = LikeMatch(t, p);
         ASSERT_EQ(plain, LikeMatch(t + "é", p + "é")) << "[" << t << "] [" << p << "]";
         ASSERT_EQ(LikeMatchNoCase(t, p), LikeMatchNoCase(t + "é", p + "é")) << "[" << t << "] [" << p << "]";
+        // A pattern read once answers alike, in ASCII and otherwise.
+        ASSERT_EQ(LikePattern(p).matches(t), plain) << "[" << t << "] [" << p << "]";
+        ASSERT_EQ(LikePattern(p).matches(t + "é"), LikeMatch(t + "é", p)) << "[" << t << "] [" << p << "]";
+        ASSERT_EQ(LikePattern(p + "é").matches(t + "é"), plain) << "[" << t << "] [" << p << "]";
         matched += plain;
     }
     EXPECT_GT(matched, 100);  // the inputs do exercise matches, not only refusals
@@ -151,4 +155,14 @@ TEST(TextLikeAscii, ByteMatchingAgreesWithCharacterMatching) {
     EXPECT_TRUE(LikeMatch("[a", "[a"));
     EXPECT_TRUE(LikeMatchNoCase("cproc_1", "CPROC_?"));
     EXPECT_TRUE(LikeMatchNoCase("Q", "[a-z]"));
+    const LikePattern result("[A-Z][A-Z][A-Z1-9][A-Z]####.*");
+    EXPECT_TRUE(result.matches("TC1A0001.PDF"));
+    EXPECT_FALSE(result.matches("TC0A0001.PDF"));
+    EXPECT_FALSE(result.matches("TC1A001.PDF"));
+    EXPECT_TRUE(LikePattern("[!]a").matches("xa"));  // "[!]": any one character
+    EXPECT_EQ(LikePattern("[!]a").matches("xa"), LikeMatch("xa", "[!]a"));
+    EXPECT_TRUE(LikePattern("a[b").matches("a[b"));  // an unterminated "[" is itself
+    EXPECT_TRUE(LikePattern("地*").matches("地籍"));
+    EXPECT_FALSE(LikePattern().matches("x"));
+    EXPECT_TRUE(LikePattern().matches(""));
 }

@@ -37,8 +37,14 @@ constexpr const char* kMsgPdfLast = "PDF以外の成果ファイル名の番号�
 constexpr const char* kMsgBadName = "規定以外の名称のファイルが存在します";
 constexpr const char* kMsgUnknownFile = "規定以外の成果ファイルが存在します";
 
-constexpr const char* kResultNamePattern = "[A-Z][A-Z][A-Z1-9][A-Z]####.*";
-constexpr const char* kOtherNamePattern = "?????###.*";
+const LikePattern& resultNamePattern() {
+    static const LikePattern p("[A-Z][A-Z][A-Z1-9][A-Z]####.*");
+    return p;
+}
+const LikePattern& otherNamePattern() {
+    static const LikePattern p("?????###.*");
+    return p;
+}
 
 // The order of the process selection flags handed in by the run.
 const char* const kSelectionOrder[14] = {"C", "D", "E", "F1", "F2", "G", "PA", "PB",
@@ -488,36 +494,8 @@ bool CFolderCheck::readFileInfo(PatternLists& lists) const {
 }
 
 void CFolderCheck::PatternSet::add(Pattern p) {
-    auto ascii = [](std::string_view v) {
-        return std::all_of(v.begin(), v.end(), [](char c) { return (c & 0x80) == 0; });
-    };
-    if (ascii(p.head) && ascii(p.text)) {
-        const std::string_view rest = std::string_view(p.text).substr(p.head.size());
-        size_t pos = 0;
-        int place = 0;
-        while (pos < rest.size() && rest[pos] != '*') {
-            const char c = rest[pos];
-            if (c == '?' || c == '#') {
-                ++pos;
-            } else if (c == '[') {
-                // As the matcher reads a bracket: to the first "]" after it (and after a "!").
-                size_t k = pos + 1;
-                if (k < rest.size() && rest[k] == '!') ++k;
-                const size_t close = k < rest.size() ? rest.find(']', k) : std::string_view::npos;
-                if (close == std::string_view::npos) {
-                    p.probeAt = place;  // an unterminated "[" stands for itself
-                    p.probe = c;
-                    break;
-                }
-                pos = close + 1;
-            } else {
-                p.probeAt = place;
-                p.probe = c;
-                break;
-            }
-            ++place;
-        }
-    }
+    const bool asciiHead = std::all_of(p.head.begin(), p.head.end(), [](char c) { return (c & 0x80) == 0; });
+    p.afterHead = LikePattern(std::string_view(p.text).substr(asciiHead ? p.head.size() : 0));
     auto group = std::find_if(byHead.begin(), byHead.end(), [&](const auto& g) { return g.first == p.head; });
     if (group == byHead.end()) group = byHead.insert(byHead.end(), {p.head, {}});
     group->second.push_back(patterns.size());
@@ -538,15 +516,7 @@ bool CFolderCheck::PatternSet::matchesAny(const std::string& path) const {
             const Pattern& p = patterns[i];
             if (path.size() < p.tail.size() || path.compare(path.size() - p.tail.size(), p.tail.size(), p.tail) != 0)
                 continue;
-            if (asciiHead && p.probeAt >= 0) {
-                // One character per byte up to the probe: it must be there, as it is.
-                const size_t at = static_cast<size_t>(p.probeAt);
-                if (rest.size() <= at) continue;
-                const bool asciiUpTo = std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(at) + 1,
-                                                   [](char c) { return (c & 0x80) == 0; });
-                if (asciiUpTo && rest[at] != p.probe) continue;
-            }
-            if (LikeMatch(rest, std::string_view(p.text).substr(skip))) return true;
+            if (p.afterHead.matches(rest)) return true;
         }
     }
     return false;
@@ -632,7 +602,7 @@ bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const Proc
         for (const DirEntry& f : listing.entries) {
             if (f.isDir) continue;
             const std::string upper = upperAscii(f.name);
-            if (!LikeMatch(upper, kResultNamePattern)) {
+            if (!resultNamePattern().matches(upper)) {
                 log.writeErrorLog(10901, "", folderRel + f.name, kMsgBadName);
                 recorded = true;
                 continue;
@@ -669,7 +639,7 @@ bool CFolderCheck::scanPlainFolder(const std::string& strBasePath, const char* a
     for (const DirEntry& f : listing.entries) {
         if (f.isDir) continue;
         const std::string upper = upperAscii(f.name);
-        if (!LikeMatch(upper, kOtherNamePattern)) {
+        if (!otherNamePattern().matches(upper)) {
             log.writeErrorLog(10901, "", areaRel + "\\" + f.name, kMsgBadName);
             recorded = true;
         } else if (!patterns.matchesAny(areaRel + "\\" + upper)) {

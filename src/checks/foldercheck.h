@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/text.h"
+
 namespace qm {
 
 class CErrorLog;
@@ -86,10 +88,7 @@ private:
         std::string text;
         std::string head;
         std::string tail;
-        // After an ASCII head: the first literal character and its place in characters,
-        // when only one-character elements come before it (-1: none such).
-        int probeAt = -1;
-        char probe = 0;
+        LikePattern afterHead;  // the pattern past an ASCII head (else the whole pattern)
     };
     // A pattern list grouped by head (table order kept within a group), so that a path
     // is matched only against the patterns whose head and tail it has.

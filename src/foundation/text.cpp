@@ -688,6 +688,90 @@ std::string substrChars(std::string_view utf8, int start, int count) {
 bool LikeMatch(std::string_view text, std::string_view pattern) { return likeMatch(text, pattern, false); }
 bool LikeMatchNoCase(std::string_view text, std::string_view pattern) { return likeMatch(text, pattern, true); }
 
+// The elements as matchElementAscii reads them, each ready to test one character.
+LikePattern::LikePattern(std::string_view pattern) : pattern_(pattern) {
+    if (!isAscii(pattern)) return;
+    auto add = [](Element& e, unsigned c) { e.set[c >> 6] |= uint64_t{1} << (c & 63); };
+    size_t pi = 0;
+    while (pi < pattern.size()) {
+        const char pc = pattern[pi];
+        Element e;
+        if (pc == '*') {
+            e.kind = Element::Star;
+            ++pi;
+        } else if (pc == '?') {
+            e.kind = Element::Any;
+            ++pi;
+        } else if (pc == '#') {
+            e.kind = Element::Set;
+            for (unsigned c = '0'; c <= '9'; ++c) add(e, c);
+            ++pi;
+        } else {
+            size_t k = pi + 1;
+            bool negate = false;
+            if (pc == '[' && k < pattern.size() && pattern[k] == '!') { negate = true; ++k; }
+            const size_t close =
+                pc == '[' && k < pattern.size() ? pattern.find(']', k) : std::string_view::npos;
+            if (close == std::string_view::npos) {  // a literal (an unterminated "[" too)
+                e.literal = pc;
+                ++pi;
+            } else {
+                e.kind = Element::Set;
+                for (size_t m = k; m < close; ++m) {
+                    if (m + 2 < close && pattern[m + 1] == '-') {
+                        for (unsigned c = static_cast<unsigned char>(pattern[m]);
+                             c <= static_cast<unsigned char>(pattern[m + 2]); ++c)
+                            add(e, c);
+                        m += 2;
+                    } else {
+                        add(e, static_cast<unsigned char>(pattern[m]));
+                    }
+                }
+                if (negate) {
+                    e.set[0] = ~e.set[0];
+                    e.set[1] = ~e.set[1];
+                }
+                pi = close + 1;
+            }
+        }
+        elements_.push_back(e);
+    }
+    compiled_ = true;
+}
+
+bool LikePattern::matches(std::string_view t) const {
+    if (!compiled_ || !isAscii(t)) return LikeMatch(t, pattern_);
+    const size_t n = elements_.size();
+    auto one = [&](const Element& e, char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (e.kind) {
+            case Element::Any: return true;
+            case Element::Set: return ((e.set[c >> 6] >> (c & 63)) & 1) != 0;
+            default: return ch == e.literal;
+        }
+    };
+    size_t ti = 0, ei = 0;
+    size_t starE = std::string_view::npos, starT = 0;
+    while (ti < t.size()) {
+        if (ei < n && elements_[ei].kind == Element::Star) {
+            while (ei < n && elements_[ei].kind == Element::Star) ++ei;
+            starE = ei;
+            starT = ti;
+            continue;
+        }
+        if (ei < n && one(elements_[ei], t[ti])) {
+            ++ei;
+            ++ti;
+            continue;
+        }
+        if (starE == std::string_view::npos) return false;
+        ei = starE;
+        ti = ++starT;
+    }
+    while (ei < n && elements_[ei].kind == Element::Star) ++ei;
+    return ei == n;
+}
+
 // ---- Small routines ------------------------------------------------------------
 
 std::string GetResultTypeWord(int intResultType) {

@@ -77,6 +77,27 @@ bool LikeMatch(std::string_view text, std::string_view pattern);
 // The same, ignoring ASCII letter case (file-system wildcards as Windows applies them).
 bool LikeMatchNoCase(std::string_view text, std::string_view pattern);
 
+// A pattern read once and matched many times; matches() answers exactly as LikeMatch.
+// A pattern and text in ASCII are matched by the compiled form, anything else by
+// LikeMatch itself.
+class LikePattern {
+public:
+    LikePattern() = default;
+    explicit LikePattern(std::string_view pattern);
+    bool matches(std::string_view text) const;
+    const std::string& text() const { return pattern_; }
+
+private:
+    struct Element {
+        enum Kind : uint8_t { Literal, Any, Star, Set } kind = Literal;
+        char literal = 0;
+        uint64_t set[2] = {0, 0};  // ASCII characters a Set element takes
+    };
+    std::string pattern_;
+    bool compiled_ = false;
+    std::vector<Element> elements_;
+};
+
 // ---- Small routines ------------------------------------------------------------
 std::string GetResultTypeWord(int intResultType);  // 1 地籍調査, 2 先行調査, else 不明
 std::string GetResultTypeName(int intResultType);  // 1 地籍調査, 2 官民境界等先行調査, else (業務不明)
