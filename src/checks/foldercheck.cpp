@@ -728,19 +728,27 @@ bool CFolderCheck::checkFileNumber(const std::string& processCode, const std::st
         clsErrorLog.writeErrorLog(code, "", folderPath + name, message);
         recorded = true;
     };
-    auto number = [](const std::string& name) { return toNumber(substrChars(name, 5, 3)); };
+    // The group key (characters 1 to 5) and the number (characters 6 to 8) of each name.
+    const size_t n = sorted.size();
+    std::vector<std::string> keys;
+    std::vector<int32_t> numbers;
+    keys.reserve(n);
+    numbers.reserve(n);
+    for (const std::string& name : sorted) {
+        keys.push_back(substrChars(name, 0, 5));
+        numbers.push_back(toNumber(substrChars(name, 5, 3)));
+    }
 
     size_t i = 0;
-    const size_t n = sorted.size();
     while (i < n) {
-        const std::string key = substrChars(sorted[i], 0, 5);
+        const std::string& key = keys[i];
         size_t j = i + 1;
-        while (j < n && substrChars(sorted[j], 0, 5) == key) ++j;
+        while (j < n && keys[j] == key) ++j;
 
-        if (intMediaNum == 1 && number(sorted[i]) != 1) record(10803, sorted[i], kMsgNotFrom001);
+        if (intMediaNum == 1 && numbers[i] != 1) record(10803, sorted[i], kMsgNotFrom001);
         if (j - i >= 2) {
             for (size_t k = i + 1; k < j; ++k) {
-                if (number(sorted[k]) != number(sorted[k - 1]) + 1) record(10802, sorted[k], kMsgNotSequential);
+                if (numbers[k] != numbers[k - 1] + 1) record(10802, sorted[k], kMsgNotSequential);
             }
             const std::string kind = substrChars(key, 3, 2);
             const PdfOrderRow* row = nullptr;

@@ -215,15 +215,37 @@ uint16_t askConverter(char32_t cp) {
     return kNoCode;
 }
 
-uint16_t codeOfChar(char32_t c) {
+// The code of c in the tables t.
+inline uint16_t codeIn(const Cp932Tables& t, char32_t c) {
     if (c >= 0x10000) return 0x3F;  // includes invalid bytes
-    std::atomic<uint16_t>& slot = tables().fromUnicode[c];
+    std::atomic<uint16_t>& slot = t.fromUnicode[c];
     uint16_t code = slot.load(std::memory_order_relaxed);
     if (code == kNotAsked) {
         code = askConverter(c);
         slot.store(code, std::memory_order_relaxed);
     }
     return code == kNoCode ? 0x3F : code;
+}
+
+uint16_t codeOfChar(char32_t c) { return codeIn(tables(), c); }
+
+// Calls f with the CP932 code of each character of s in turn while it answers true;
+// answers whether it did so to the end.
+template <typename F>
+bool eachCode(std::string_view s, F f) {
+    const Cp932Tables& t = tables();
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        char32_t c;
+        if (b < 0x80) {
+            c = b;
+            ++i;
+        } else {
+            c = nextChar(s, i);
+        }
+        if (!f(codeIn(t, c))) return false;
+    }
+    return true;
 }
 
 // Runs a whole-text conversion; on a sequence that cannot be converted calls onBad,
@@ -264,9 +286,7 @@ char32_t foldAscii(char32_t c) { return isAsciiLower(c) ? c - 32 : c; }
 
 template <typename Pred>
 bool allCodes(std::string_view s, Pred pred) {
-    for (size_t i = 0; i < s.size();)
-        if (!pred(codeOfChar(nextChar(s, i)))) return false;
-    return true;
+    return eachCode(s, pred);
 }
 
 bool inRange(uint16_t c, uint16_t lo, uint16_t hi) { return c >= lo && c <= hi; }
@@ -619,7 +639,10 @@ bool IsFolderName8(std::string_view s) {
 
 int32_t GetByteLength(std::string_view s) {
     int32_t n = 0;
-    for (size_t i = 0; i < s.size();) n += codeOfChar(nextChar(s, i)) > 0xFF ? 2 : 1;
+    eachCode(s, [&n](uint16_t c) {
+        n += c > 0xFF ? 2 : 1;
+        return true;
+    });
     return n;
 }
 
