@@ -255,3 +255,23 @@ TEST_F(SharedReadsTest, WalkingMatchesTheChildLists) {
     EXPECT_TRUE(attr.nextSibling().isNull());
     EXPECT_TRUE(doc.document().nextSibling().isNull());
 }
+
+TEST_F(SharedReadsTest, TextOfBlanksAloneIsDroppedWhereverItComesFrom) {
+    // Blanks from an entity (met twice: parsed, then copied), from a CDATA section and
+    // from a character reference; blanks beside data stay.
+    write("E.XML",
+          "<?xml version=\"1.0\"?>\n<!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT b ANY><!ENTITY sp \"  \">]>\n"
+          "<r><b>&sp;</b><b>&sp;</b><b><![CDATA[ ]]></b><b>&#32;</b><b> x </b><b>x&sp;</b></r>");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load((dir_ / "E.XML").string())) << doc.parseError().reason;
+    const std::vector<XmlNode> b = doc.selectNodes("/r/b");
+    ASSERT_EQ(b.size(), 6u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_FALSE(b[i].hasChildNodes()) << i;
+    EXPECT_EQ(b[4].text(), " x ");
+    EXPECT_EQ(b[5].text(), "x  ");
+    // No blanks at all: nothing to drop, the tree as parsed.
+    write("F.XML", "<r><b>x</b><b/></r>");
+    XmlDocument plain;
+    ASSERT_TRUE(plain.load((dir_ / "F.XML").string()));
+    EXPECT_EQ(plain.selectNodes("/r/b").front().text(), "x");
+}

@@ -251,6 +251,8 @@ struct LoadState {
     bool hasError = false;
     XmlParseError first;
     std::vector<FileStamp> externals;  // DTDs and entities read
+    charactersSAXFunc characters = nullptr;  // the tree builder's own handler
+    bool blankText = false;  // character data of white space alone was handed to the tree
 };
 
 thread_local LoadState* t_state = nullptr;
@@ -611,6 +613,20 @@ xmlParserInputPtr resolveEntity(void* ctx, const xmlChar* publicId, const xmlCha
 void internalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
     if (t_state != nullptr) t_state->hasDoctype = true;
     xmlSAX2InternalSubset(ctx, name, externalId, systemId);
+}
+
+// Character data for the tree. Notes whether any of it is white space alone: only then
+// can the tree hold a text node of white space alone for dropBlankTextNodes to remove.
+void characters(void* ctx, const xmlChar* ch, int len) {
+    LoadState* st = t_state;
+    if (st != nullptr && !st->blankText) {
+        bool blank = true;
+        for (int i = 0; i < len && blank; ++i)
+            blank = ch[i] == ' ' || ch[i] == '\t' || ch[i] == '\r' || ch[i] == '\n';
+        if (blank) st->blankText = true;
+    }
+    if (st != nullptr && st->characters != nullptr) st->characters(ctx, ch, len);
+    else xmlSAX2Characters(ctx, ch, len);
 }
 
 void externalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
@@ -1120,6 +1136,8 @@ ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
     ctxt->sax->resolveEntity = resolveEntity;
     ctxt->sax->internalSubset = internalSubset;
     ctxt->sax->externalSubset = externalSubset;
+    st.characters = ctxt->sax->characters;
+    ctxt->sax->characters = characters;
 
     const int options = XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_DTDATTR | XML_PARSE_NOENT |
                         XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES;
@@ -1150,7 +1168,7 @@ ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
         out.declaration = Declaration();
         return out;
     }
-    dropBlankTextNodes(doc);
+    if (st.blankText) dropBlankTextNodes(doc);
     out.doc = std::shared_ptr<xmlDoc>(doc, xmlFreeDoc);
     return out;
 }
