@@ -213,6 +213,18 @@ TEST_F(SharedReadsTest, ListingsAreReusedWhileTheFolderIsUnchanged) {
     }
     // Without a scope nothing is kept.
     EXPECT_EQ(listFolderNames(folder).entries.size(), 4u);
+
+    // An inner scope keeps its own listings; the outer one is in force again after it.
+    ListingCacheScope outer;
+    listFolder(folder);
+    {
+        ListingCacheScope inner;
+        listFolderNames(folder);
+        listFolderNames(folder);
+        EXPECT_EQ(inner.hits(), 1u);
+    }
+    listFolderNames(folder);
+    EXPECT_EQ(outer.hits(), 1u);
 }
 
 TEST_F(SharedReadsTest, WalkingMatchesTheChildLists) {

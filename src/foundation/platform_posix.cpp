@@ -237,12 +237,11 @@ struct ListingCacheScope::Impl {
     std::map<std::pair<uint64_t, uint64_t>, Kept> kept;  // by device and inode
     size_t entries = 0;
     size_t hits = 0;
-    Impl* outer = nullptr;
 };
 
 namespace {
 
-thread_local ListingCacheScope::Impl* t_listings = nullptr;
+thread_local std::vector<ListingCacheScope::Impl*> t_listingScopes;  // innermost last
 
 bool sameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -263,7 +262,8 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
         out.error = std::strerror(out.errorNumber);
         return out;
     }
-    ListingCacheScope::Impl* cache = keeping == Keeping::None ? nullptr : t_listings;
+    ListingCacheScope::Impl* cache =
+        keeping == Keeping::None || t_listingScopes.empty() ? nullptr : t_listingScopes.back();
     struct stat folder {};
     if (cache != nullptr && ::fstat(dfd, &folder) != 0) cache = nullptr;
     const std::pair<uint64_t, uint64_t> id{static_cast<uint64_t>(folder.st_dev), static_cast<uint64_t>(folder.st_ino)};
@@ -339,13 +339,15 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
 
 }  // namespace
 
-ListingCacheScope::ListingCacheScope() : impl_(std::make_unique<Impl>()) {
-    impl_->outer = t_listings;
-    t_listings = impl_.get();
-}
+ListingCacheScope::ListingCacheScope() : impl_(std::make_unique<Impl>()) { t_listingScopes.push_back(impl_.get()); }
 
 ListingCacheScope::~ListingCacheScope() {
-    if (t_listings == impl_.get()) t_listings = impl_->outer;
+    for (size_t i = t_listingScopes.size(); i-- > 0;) {
+        if (t_listingScopes[i] == impl_.get()) {
+            t_listingScopes.erase(t_listingScopes.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
 }
 
 size_t ListingCacheScope::hits() const { return impl_->hits; }
