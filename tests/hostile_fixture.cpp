@@ -50,7 +50,7 @@ std::string contentHash(int dirfd, const std::string& name) {
     const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return "unreadable";
     size_t h = 1469598103934665603ull;
-    std::string buf(1 << 20, '\0');
+    static thread_local std::string buf(1 << 20, '\0');
     for (;;) {
         const ssize_t n = ::read(fd, buf.data(), buf.size());
         if (n <= 0) break;

@@ -56,8 +56,10 @@ std::vector<std::vector<std::string>> rawRecords(const fs::path& file) {
     return out;
 }
 
+inline void touch(const fs::path& p) { writeBytes(p, ""); }
+
 class HostileMediaTest : public ::testing::Test {
-protected:
+public:
     fs::path root = hostile::scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::path top = root / "disc";
     fs::path setting = root / "setting";
@@ -184,6 +186,124 @@ TEST_F(HostileMediaTest, LinksLoopsAndSpecialFilesAreNeverFollowedOrOpened) {
     EXPECT_EQ(tsk[0].message, "管理ファイルが見つかりません");
     expectMediumUnchanged();
     expectNothingFromOutside();
+}
+
+// Folders nested far deeper than a path can name: the walk says once that it cannot
+// list the level whose path is too long, and goes on with the rest of the medium.
+TEST_F(HostileMediaTest, FolderChainDeeperThanAnyPath) {
+    const int depth = hostile::makeChain(top, "D", 6000);
+    ASSERT_GE(depth, 2100) << "the file system refused deeper folders";
+    hostile::makeChain(top, "Z", 1);  // after the chain in listing order: still walked
+    sealMedium();
+
+    EXPECT_EQ(run(), 0);  // the folder check's answer is not part of the run's
+    ASSERT_EQ(sink.shown.size(), 1u) << messagesText();
+    EXPECT_EQ(sink.shown[0].caption, "searchFolder");
+    EXPECT_EQ(sink.shown[0].text, std::to_string(ENAMETOOLONG) + " " + std::strerror(ENAMETOOLONG));
+    auto folder = findings("FolderCheck_001.log", true);
+    ASSERT_EQ(folder.size(), 1u);
+    EXPECT_EQ(folder[0].number, 10101);
+    EXPECT_EQ(folder[0].place, "Z");
+    expectMediumUnchanged();
+}
+
+// A folder holding a great many files: every name is judged once, in bounded time.
+// 50,000 files here; FolderWith200000Files (disabled by default, run with
+// --gtest_also_run_disabled_tests) takes the full count.
+void makeFiles(const fs::path& folder, int count) {
+    fs::create_directories(folder);
+    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(dfd, 0);
+    char name[32];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof name, "F%07d.TXT", i);
+        const int fd = ::openat(dfd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << name;
+        ::close(fd);
+    }
+    ::close(dfd);
+}
+
+void crowdedFolder(HostileMediaTest& t, int count) {
+    makeFiles(t.top / "MANY", count);
+    // Two names that break the rule among them, and one at the end of the listing.
+    touch(t.top / "MANY" / "f0000000.TXT");
+    touch(t.top / "MANY" / "ZZZZZZZZZ.TXT");
+    t.sealMedium();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(t.run(), 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cerr << count << " files checked in " << seconds << " s\n";
+    EXPECT_TRUE(t.sink.shown.empty()) << t.messagesText();
+    auto folder = t.findings("FolderCheck_001.log", true);
+    ASSERT_EQ(folder.size(), 2u);
+    EXPECT_EQ(folder[0].place, "MANY\\f0000000.TXT");
+    EXPECT_EQ(folder[1].place, "MANY\\ZZZZZZZZZ.TXT");
+    t.expectMediumUnchanged();
+}
+
+TEST_F(HostileMediaTest, FolderWith50000Files) { crowdedFolder(*this, 50000); }
+TEST_F(HostileMediaTest, DISABLED_FolderWith200000Files) { crowdedFolder(*this, 200000); }
+
+// Names with commas, quotation marks, line breaks, tabs, blanks, bytes that are not
+// UTF-8 and characters without a CP932 code: each is judged by the name rules once, and
+// every line of the log reads back into its four fields.
+TEST_F(HostileMediaTest, AwkwardNamesAreJudgedOnceAndTheirLinesReadBack) {
+    const fs::path odd = top / "ODD";
+    struct Case {
+        std::string raw;       // the name on the medium (bytes)
+        bool folder;
+        std::string place;     // the place as the result view reads it back
+    };
+    const std::vector<Case> cases = {
+        {"A,B.TXT", false, "ODD\\A,B.TXT"},
+        {"A\"B.TXT", false, "ODD\\A\"B.TXT"},
+        {"C\rR.TXT", false, "ODD\\C R.TXT"},
+        {"L\nF.TXT", false, "ODD\\L F.TXT"},
+        {"T\tB.TXT", false, "ODD\\T\tB.TXT"},
+        {" LEAD.TXT", false, "ODD\\ LEAD.TXT"},
+        {"\xFF\xFE.TXT", false, "ODD\\??.TXT"},                  // neither UTF-8 nor CP932
+        {"\x83\x65\x83\x58\x83\x67.TXT", false, "ODD\\テスト.TXT"},  // CP932 from a Windows disc
+        {"A\xC3\xA9.TXT", false, "ODD\\A?.TXT"},                // é has no CP932 code
+        {"B\xF0\x9F\x98\x80.TXT", false, "ODD\\B?.TXT"},        // nor has an emoji
+        {"Q,\"X\r\n.TXT", false, "ODD\\Q,＂X  .TXT"},           // quoted field: its mark goes full width
+        {"F,1", true, "ODD\\F,1"},
+        {"F\n2", true, "ODD\\F 2"},
+        {"\xFF", true, "ODD\\?"},
+        {"G\xC3\xA9", true, "ODD\\G?"},
+    };
+    for (const Case& c : cases) {
+        if (c.folder)
+            touch(odd / c.raw / "X.TXT");
+        else
+            touch(odd / c.raw);
+    }
+    touch(top / "\"Q.TXT");  // at the top: the place itself begins with a quotation mark
+    sealMedium();
+
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(sink.shown.empty()) << messagesText();
+    std::map<std::string, int> expected, got;
+    for (const Case& c : cases) {
+        expected[std::to_string(c.folder ? 10201 : 10203) + " " + c.place + " " +
+                 (c.folder ? "フォルダ名が半角英大文字又は数字8文字で命名されていません"
+                           : "ファイル名が半角英大文字又は数字8+4文字以内で命名されていません")]++;
+    }
+    expected["10203 ＂Q.TXT ファイル名が半角英大文字又は数字8+4文字以内で命名されていません"]++;
+    for (const auto& f : findings("FolderCheck_001.log", true))
+        got[std::to_string(f.number) + " " + f.place + " " + f.message]++;
+    EXPECT_EQ(got, expected);
+
+    // Line by line, untrimmed: a heading, then four items to every finding.
+    const auto records = rawRecords(logs / "FolderCheck_001.log");
+    ASSERT_EQ(records.size(), cases.size() + 2);
+    EXPECT_EQ(records[0][0].rfind(";チェックパス ", 0), 0u);
+    for (size_t i = 1; i < records.size(); ++i) {
+        ASSERT_EQ(records[i].size(), 4u) << i;
+        EXPECT_TRUE(records[i][0] == "10201" || records[i][0] == "10203") << records[i][0];
+        EXPECT_EQ(records[i][3], "");
+    }
+    expectMediumUnchanged();
 }
 
 TEST_F(HostileMediaTest, Explore) {
