@@ -175,7 +175,7 @@ TEST_F(HostileMediaTest, LinksLoopsAndSpecialFilesAreNeverFollowedOrOpened) {
     ASSERT_EQ(ind.size(), 1u);
     EXPECT_LT(ind[0].number, 0);
     EXPECT_EQ(ind[0].place, "XML構文エラー(2行)");
-    EXPECT_EQ(ind[0].message, "DTDファイルを読み込めません: " + t + "TIND_D01.DTD");
+    EXPECT_EQ(ind[0].message, "DTDファイルが通常のファイルではありません: " + t + "TIND_D01.DTD");
     auto suv = findings("JobFileCheck_SUV_001.log", false);
     ASSERT_EQ(suv.size(), 1u);
     EXPECT_EQ(suv[0].place, "XML構文エラー(2行)");
@@ -304,6 +304,115 @@ TEST_F(HostileMediaTest, AwkwardNamesAreJudgedOnceAndTheirLinesReadBack) {
         EXPECT_EQ(records[i][3], "");
     }
     expectMediumUnchanged();
+}
+
+// A result management file of about 100 MB: checked by the headless command within
+// bounded memory and time, nothing reported for what is in order.
+TEST_F(HostileMediaTest, HundredMegabyteManagementFile) {
+    std::string table = readBytes(setting / "SURV_TSK_CHK_C.txt");
+    table += qm::toCp932("/SURV_DATA/地籍調査成果情報/成果ファイル情報/地籍調査成果ファイル名副題,8,1,1000,0,0\r\n");
+    writeBytes(setting / "SURV_TSK_CHK_C.txt", table);
+
+    const std::string head = qm::toCp932(
+        "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<SURV_DATA>\r\n"
+        "<地籍調査成果情報><地籍調査区分フォルダ名>TISEKI</地籍調査区分フォルダ名>"
+        "<地籍調査成果区分フォルダ名>DATA</地籍調査成果区分フォルダ名><地籍調査細区分フォルダ名>CPROC_1</地籍調査細区分フォルダ名>"
+        "<成果ファイル情報><地籍調査成果ファイル名>TC1B0001.PDF</地籍調査成果ファイル名></成果ファイル情報></地籍調査成果情報>\r\n"
+        "<地籍調査成果情報><地籍調査区分フォルダ名>TISEKI</地籍調査区分フォルダ名>"
+        "<地籍調査成果区分フォルダ名>WORK</地籍調査成果区分フォルダ名><地籍調査細区分フォルダ名>CPROC_1</地籍調査細区分フォルダ名>\r\n"
+        "<成果ファイル情報><地籍調査成果ファイル名>TC1A0001.XML</地籍調査成果ファイル名></成果ファイル情報>\r\n");
+    std::string subtitle;
+    for (int i = 0; i < 40; ++i) subtitle += "一筆地調査の記録";
+    // Entries that name no file (a file named twice would be reported as missing from its
+    // second naming on): nothing to report, and the whole tree to build and walk.
+    const std::string entry = qm::toCp932("<成果ファイル情報><地籍調査成果ファイル名副題>" + subtitle +
+                                          "</地籍調査成果ファイル名副題></成果ファイル情報>\r\n");
+    const std::string tail = qm::toCp932("</地籍調査成果情報>\r\n</SURV_DATA>\r\n");
+#if defined(__SANITIZE_ADDRESS__)
+    const size_t bytes = 25u << 20;  // the sanitizer's own overhead in memory and time
+#else
+    const size_t bytes = 100u << 20;
+#endif
+    const size_t entries = bytes / entry.size();
+    {
+        std::string xml;
+        xml.reserve(head.size() + entries * entry.size() + tail.size());
+        xml += head;
+        for (size_t i = 0; i < entries; ++i) xml += entry;
+        xml += tail;
+        writeBytes(top / "SURVEY" / "TISEKI" / "SURV_TSK.XML", xml);
+    }
+    sealMedium();
+
+    const auto start = std::chrono::steady_clock::now();
+    const hostile::ChildRun r = hostile::runCommand(
+        {std::string(QM_BINARY_DIR) + "/quillmark-check", "--setting-dir", setting.string(), "--log-dir",
+         logs.string(), top.string()},
+        root);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cerr << entries << " entries: " << seconds << " s, peak " << r.peakRssKb / 1024 << " MB\n";
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_LT(r.peakRssKb, 1024L * 1024) << "peak resident size in kB";
+    EXPECT_TRUE(logNames().empty()) << r.out;
+    expectMediumUnchanged();
+}
+
+// A management file and a result file of 100 GB (sparse: they take no room) are never
+// read, and an empty INDEX_D.XML is a parse failure like any other.
+TEST_F(HostileMediaTest, HugeSparseFilesAreNotReadAndAnEmptyIndexIsReported) {
+    const uint64_t huge = 100ull << 30;
+    auto sparse = [&](const fs::path& p) {
+        const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(huge)), 0) << std::strerror(errno);
+        ::close(fd);
+    };
+    sparse(top / "SURVEY" / "TISEKI" / "SURV_TSK.XML");  // its text first, then 100 GB of nothing
+    sparse(top / "SURVEY" / "TISEKI" / "DATA" / "CPROC_1" / "TC1B0002.PDF");
+    writeBytes(top / "INDEX_D.XML", "");
+    sealMedium();
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(), 1);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+    EXPECT_TRUE(sink.shown.empty()) << messagesText();
+    EXPECT_EQ(logNames(), (std::vector<std::string>{"JobFileCheck_IND_001.log", "JobFileCheck_TSK_001.log"}));
+    auto ind = findings("JobFileCheck_IND_001.log", false);
+    ASSERT_EQ(ind.size(), 1u);
+    EXPECT_LT(ind[0].number, 0);
+    EXPECT_EQ(ind[0].place.rfind("XML構文エラー(", 0), 0u) << ind[0].place;
+    EXPECT_EQ(ind[0].message.rfind("XMLの内容がありません", 0), 0u) << ind[0].message;
+    auto tsk = findings("JobFileCheck_TSK_001.log", false);
+    ASSERT_EQ(tsk.size(), 1u);
+    EXPECT_EQ(tsk[0].place, "XML構文エラー(0行)");
+    EXPECT_EQ(tsk[0].message, "ファイルが大きすぎます(上限128MB): " + top.string() + "/SURVEY/TISEKI/SURV_TSK.XML");
+    expectMediumUnchanged();
+}
+
+// SURVEY\TISEKI is a link to a folder outside the medium that holds a management file:
+// the file is not read, so nothing it says reaches a log.
+TEST_F(HostileMediaTest, ManagementFileBehindALinkedFolderIsNotRead) {
+    const fs::path elsewhere = root / "elsewhere" / "TISEKI";
+    fs::create_directories(root / "elsewhere");
+    fs::rename(top / "SURVEY" / "TISEKI", elsewhere);
+    std::string tsk = qm::fromCp932(readBytes(elsewhere / "SURV_TSK.XML"));
+    tsk.replace(tsk.find("CPROC_1"), 7, "OUTSIDE1");
+    writeBytes(elsewhere / "SURV_TSK.XML", qm::toCp932(tsk));
+    fs::create_directory_symlink(elsewhere, top / "SURVEY" / "TISEKI");
+    sealMedium();
+    const auto outside = fingerprintTree(root / "elsewhere");
+
+    EXPECT_EQ(run(), 1);
+    const std::string text = allLogText() + messagesText();
+    EXPECT_EQ(text.find("OUTSIDE1"), std::string::npos) << text;
+    auto tskLog = findings("JobFileCheck_TSK_001.log", false);
+    ASSERT_EQ(tskLog.size(), 1u) << text;
+    EXPECT_EQ(tskLog[0].place, "XML構文エラー(0行)");
+    EXPECT_EQ(tskLog[0].message, "許可されたフォルダの外にあるファイルの読み込みを拒否しました: " + top.string() +
+                                     "/SURVEY/TISEKI/SURV_TSK.XML");
+    expectMediumUnchanged();
+    EXPECT_EQ(fingerprintTree(root / "elsewhere"), outside);
 }
 
 TEST_F(HostileMediaTest, Explore) {

@@ -23,7 +23,10 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -211,6 +214,7 @@ struct LoadState {
     bool hasDoctype = false;
     bool inExternalSubset = false;
     bool hasError = false;
+    uint64_t elements = 0;
     XmlParseError first;
 };
 
@@ -380,11 +384,72 @@ std::string realPath(const std::string& p) {
     return s;
 }
 
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+enum class ReadResult { Ok, Missing, Link, NotPlain, TooLarge, Failed };
+
+// Reads a regular file whole, without following a link in its last component and
+// without waiting on a named pipe or device; at most maxBytes (a larger file is not
+// read at all).
+ReadResult readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP) return ReadResult::Link;
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    }
+    struct stat st {};
+    ReadResult result = ReadResult::Ok;
+    if (::fstat(fd, &st) != 0) result = ReadResult::Failed;
+    else if (!S_ISREG(st.st_mode)) result = ReadResult::NotPlain;
+    else if (static_cast<uint64_t>(st.st_size) > maxBytes) result = ReadResult::TooLarge;
+    if (result == ReadResult::Ok) {
+        // The size as listed; a file that grows while it is read is read up to the bound.
+        out.resize(static_cast<size_t>(st.st_size));
+        size_t have = 0;
+        for (;;) {
+            if (have == out.size()) {
+                if (out.size() > maxBytes) {
+                    result = ReadResult::TooLarge;
+                    break;
+                }
+                out.resize(out.size() + 65536);
+            }
+            const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result = ReadResult::Failed;
+                break;
+            }
+            if (n == 0) break;
+            have += static_cast<size_t>(n);
+        }
+        out.resize(result == ReadResult::Ok ? have : 0);
+        if (have > maxBytes) {
+            result = ReadResult::TooLarge;
+            out.clear();
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+std::string readFailure(ReadResult r, const std::string& what, const std::string& path) {
+    switch (r) {
+        case ReadResult::Missing: return what + "が見つかりません: " + path;
+        case ReadResult::Link: return "シンボリックリンクの" + what + "は読み込みません: " + path;
+        case ReadResult::NotPlain: return what + "が通常のファイルではありません: " + path;
+        case ReadResult::TooLarge:
+            return what + "が大きすぎます(上限" + std::to_string(kMaxXmlFileBytes >> 20) + "MB): " + path;
+        default: return what + "を読み込めません: " + path;
+    }
+}
+
+int readFailureCode(ReadResult r) {
+    switch (r) {
+        case ReadResult::Missing: return XML_IO_ENOENT;
+        case ReadResult::Link:
+        case ReadResult::NotPlain: return XML_IO_EACCES;
+        default: return XML_IO_EIO;
+    }
 }
 
 // Brings an external file to UTF-8. A file with a byte order mark or an encoding
@@ -499,10 +564,10 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
                "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + displayName(found->string()));
         return nullptr;
     }
-    std::error_code ec;
     std::string bytes;
-    if (!fs::is_regular_file(real, ec) || !readFile(real, bytes)) {
-        record(*st, XML_IO_EIO, line, what + "を読み込めません: " + displayName(found->string()));
+    const ReadResult read = readFile(real, bytes, kMaxXmlFileBytes);
+    if (read != ReadResult::Ok) {
+        record(*st, readFailureCode(read), line, readFailure(read, what, displayName(found->string())));
         return nullptr;
     }
     std::string utf8, why;
@@ -540,6 +605,22 @@ xmlParserInputPtr resolveEntity(void* ctx, const xmlChar* publicId, const xmlCha
     if (systemId == nullptr) return nullptr;
     const char* base = (ctxt != nullptr && ctxt->input != nullptr) ? ctxt->input->filename : nullptr;
     return openExternal(reinterpret_cast<const char*>(systemId), base, ctxt);
+}
+
+// Counts the elements of a load and stops the parser past the bound, so that the tree
+// of a hostile document stays within bounded memory.
+void startElementNs(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
+                    const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
+                          attributes);
+    LoadState* st = t_state;
+    if (st != nullptr && ++st->elements > kMaxXmlElements) {
+        auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+        const int line = currentLine(st->mainCtxt);
+        record(*st, XML_ERR_USER_STOP, line, "要素の数が上限(" + std::to_string(kMaxXmlElements) + ")を超えています");
+        xmlStopParser(ctxt);
+        if (st->mainCtxt != nullptr && st->mainCtxt != ctxt) xmlStopParser(st->mainCtxt);
+    }
 }
 
 void internalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
@@ -894,26 +975,27 @@ bool XmlDocument::load(const std::string& path) {
     error_ = XmlParseError();
 
     std::error_code ec;
-    if (path.empty() || !fs::is_regular_file(path, ec)) {
-        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    std::string bytes;
-    if (!readFile(path, bytes)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    const Declaration declaration = scanDeclaration(bytes);
-
+    const std::string shown = oneLine(displayName(path).c_str());
     LoadState st;
-    const fs::path abs = fs::absolute(path, ec).lexically_normal();
+    const fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec).lexically_normal();
     st.docPath = abs.string();
     st.docDir = abs.parent_path().string();
     st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);
+
+    // The document itself, like its DTD, is read only from inside the allowed root: a
+    // folder on the medium that is a link to elsewhere leads nowhere.
+    const std::string docReal = realPath(st.docPath);
+    if (!path.empty() && !docReal.empty() && !insideRoot(docReal, st.rootReal)) {
+        error_ = {-XML_IO_EACCES, 0, "許可されたフォルダの外にあるファイルの読み込みを拒否しました: " + shown};
+        return false;
+    }
+    std::string bytes;
+    const ReadResult read = path.empty() ? ReadResult::Missing : readFile(path, bytes, kMaxXmlFileBytes);
+    if (read != ReadResult::Ok) {
+        error_ = {-readFailureCode(read), 0, readFailure(read, "ファイル", shown)};
+        return false;
+    }
+    const Declaration declaration = scanDeclaration(bytes);
     st.docEncoding = declaration.encoding;
 
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
@@ -926,6 +1008,7 @@ bool XmlDocument::load(const std::string& path) {
     ctxt->sax->resolveEntity = resolveEntity;
     ctxt->sax->internalSubset = internalSubset;
     ctxt->sax->externalSubset = externalSubset;
+    ctxt->sax->startElementNs = startElementNs;
 
     const int options = XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_DTDATTR | XML_PARSE_NOENT |
                         XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES;
