@@ -90,12 +90,13 @@ public:
     }
 
     // One whole check run of the medium (cadastral, process C).
-    int16_t run(int16_t type = 1) {
+    int16_t run(int16_t type = 1) { return runOn(top, type); }
+    int16_t runOn(const fs::path& medium, int16_t type = 1) {
         qm::CheckRunInput in;
         in.resultType = type;
         in.mediaNum = 1;
         in.flags.flag[0] = 1;
-        OneMedium loc(top.string());
+        OneMedium loc(medium.string());
         std::vector<qm::MediumRecord> media;
         return qm::runCheckAll(app, in, loc, media, nullptr);
     }
@@ -413,6 +414,135 @@ TEST_F(HostileMediaTest, ManagementFileBehindALinkedFolderIsNotRead) {
                                      "/SURVEY/TISEKI/SURV_TSK.XML");
     expectMediumUnchanged();
     EXPECT_EQ(fingerprintTree(root / "elsewhere"), outside);
+}
+
+// Hostile XML in INDEX_D.XML (and the DTD it names): each is one parse failure line
+// that says why, or the findings of a document that did load; nothing outside the
+// medium is read and no connection is attempted.
+TEST_F(HostileMediaTest, HostileXml) {
+    hostile::LoopbackListener listener;  // port 0 where there is no network at all
+    const std::string port = std::to_string(listener.port() ? listener.port() : 9);
+    const std::string decl = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n";
+    const std::string body = "<gyomudata><基礎情報><メディア番号>1</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>\n";
+    const std::string dtd = "<!ELEMENT gyomudata (基礎情報)>\n<!ELEMENT 基礎情報 (メディア番号,メディア総枚数)>\n"
+                            "<!ELEMENT メディア番号 (#PCDATA)>\n<!ELEMENT メディア総枚数 (#PCDATA)>\n";
+    auto withDoctype = [&](const std::string& subset) {
+        return decl + "<!DOCTYPE gyomudata [\n" + dtd + subset + "]>\n";
+    };
+    std::string laughs = "<!ENTITY a0 \"lollollollollollollollollollol\">\n";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY a" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k) laughs += "&a" + std::to_string(i - 1) + ";";
+        laughs += "\">\n";
+    }
+    std::string quadratic = "<!ENTITY big \"" + std::string(100000, 'x') + "\">\n";
+    std::string refs;
+    for (int i = 0; i < 20000; ++i) refs += "&big;";
+    std::string deep;
+    for (int i = 0; i < 50000; ++i) deep += "<基礎情報>";
+    std::string many = decl + "<gyomudata>";
+    for (int i = 0; i < 1000001; ++i) many += "<X/>";
+    many += "</gyomudata>\n";
+
+    struct Case {
+        std::string name;
+        std::string index;                               // INDEX_D.XML as CP932 (or raw bytes)
+        std::vector<std::pair<std::string, std::string>> extra;  // other files of the medium
+        std::string expect;  // the message the failure line begins with, or "" for a loaded document
+        std::vector<int32_t> codes = {};  // the findings of a loaded document
+        bool raw = false;    // index holds the bytes as they are (not CP932)
+    };
+    auto utf16le = [](const std::string& utf8) {
+        std::string out = "\xFF\xFE";
+        const std::u32string chars = [&] {
+            std::u32string r;
+            for (size_t i = 0; i < utf8.size();) {
+                const auto c = static_cast<unsigned char>(utf8[i]);
+                const int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+                for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+                r += cp;
+                i += len;
+            }
+            return r;
+        }();
+        for (char32_t cp : chars) {
+            out += static_cast<char>(cp & 0xFF);
+            out += static_cast<char>((cp >> 8) & 0xFF);
+        }
+        return out;
+    };
+    const std::vector<Case> cases = {
+        {"laughs", withDoctype(laughs) + "<gyomudata><基礎情報><メディア番号>&a9;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>", {},
+         "実体参照の展開が上限を超えました"},
+        {"quadratic", withDoctype(quadratic) + "<gyomudata><基礎情報><メディア番号>" + refs + "</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>", {},
+         "実体参照の展開が上限を超えました"},
+        {"passwd", withDoctype("<!ENTITY x SYSTEM \"/etc/passwd\">\n") + "<gyomudata><基礎情報><メディア番号>&x;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>", {},
+         "許可されたフォルダの外にある外部実体ファイルの読み込みを拒否しました"},
+        {"relative", withDoctype("<!ENTITY x SYSTEM \"../../../../../../../../etc/passwd\">\n") + "<gyomudata><基礎情報><メディア番号>&x;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>", {},
+         "許可されたフォルダの外にある外部実体ファイルの読み込みを拒否しました"},
+        {"linkentity", withDoctype("<!ENTITY x SYSTEM \"NAME.TXT\">\n") + "<gyomudata><基礎情報><メディア番号>&x;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>",
+         {{"NAME.TXT", "->/etc/passwd"}}, "許可されたフォルダの外にある外部実体ファイルの読み込みを拒否しました"},
+        {"httpentity", withDoctype("<!ENTITY x SYSTEM \"http://127.0.0.1:" + port + "/x\">\n") + "<gyomudata><基礎情報><メディア番号>&x;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>", {},
+         "URLで指定された外部実体ファイルの読み込みを拒否しました"},
+        {"httpdtd", decl + "<!DOCTYPE gyomudata SYSTEM \"http://127.0.0.1:" + port + "/TIND_D01.DTD\">\n" + body, {},
+         "URLで指定されたDTDファイルの読み込みを拒否しました"},
+        {"publicdtd", decl + "<!DOCTYPE gyomudata PUBLIC \"-//X//DTD X//EN\" \"https://127.0.0.1:" + port + "/x.dtd\">\n" + body, {},
+         "URLで指定されたDTDファイルの読み込みを拒否しました"},
+        {"dtdnamesurl", decl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D01.DTD\">\n" + body,
+         {{"TIND_D01.DTD", dtd + "<!ENTITY % ext SYSTEM \"http://127.0.0.1:" + port + "/evil.dtd\">\n%ext;\n"}},
+         "URLで指定されたDTDファイルの読み込みを拒否しました"},
+        {"parameterpasswd", decl + "<!DOCTYPE gyomudata [\n<!ENTITY % p SYSTEM \"file:///etc/passwd\">\n%p;\n]>\n" + body, {},
+         "許可されたフォルダの外にある"},
+        {"deep", decl + "<gyomudata>" + deep, {}, "XMLの形式が正しくありません"},
+        {"elements", many, {}, "要素の数が上限(1000000)を超えています"},
+        {"truncated", (decl + body).substr(0, decl.size() + 40), {}, "XMLの形式が正しくありません"},
+        {"malformeddtd", decl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D01.DTD\">\n" + body,
+         {{"TIND_D01.DTD", "<!ELEMENT gyomudata (基礎情報\n<!ATTLIST"}}, "DTDまたは外部実体の形式が正しくありません"},
+        {"missingdtd", decl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D09.DTD\">\n" + body, {}, "DTDファイルが見つかりません"},
+        {"unknownencoding", "<?xml version=\"1.0\" encoding=\"X-NO-SUCH-CODE\"?>\n" + body, {},
+         "宣言された文字コードに対応していません"},
+        {"xinclude", decl + "<gyomudata xmlns:xi=\"http://www.w3.org/2001/XInclude\"><基礎情報><メディア番号>1</メディア番号>"
+                            "<メディア総枚数>1</メディア総枚数></基礎情報><xi:include href=\"/etc/passwd\" parse=\"text\"/></gyomudata>", {}, "",
+         {20601}},
+        {"utf16", utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + body), {}, "", {20103}, true},
+        {"utf8bom", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body, {}, "", {20103}, true},
+        // A byte order mark of UTF-8 before a Shift_JIS declaration: the text is read as
+        // declared, and UTF-8 bytes are no Shift_JIS.
+        {"utf8bomsjis", "\xEF\xBB\xBF" + decl + body, {}, "文字コードが正しくありません", {}, true},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path medium = root / ("m-" + c.name);
+        buildCadastralMedium(medium);
+        writeBytes(medium / "INDEX_D.XML", c.raw ? c.index : qm::toCp932(c.index));
+        for (const auto& [name, content] : c.extra) {
+            fs::remove(medium / name);
+            if (content.rfind("->", 0) == 0)
+                fs::create_symlink(content.substr(2), medium / name);
+            else
+                writeBytes(medium / name, qm::toCp932(content));
+        }
+        const auto sealed = fingerprintTree(medium);
+        sink.shown.clear();
+        EXPECT_GE(runOn(medium), 0);
+        auto ind = findings("JobFileCheck_IND_001.log", false);
+        if (c.expect.empty()) {
+            std::vector<int32_t> codes;
+            for (const auto& f : ind) codes.push_back(f.number);
+            EXPECT_EQ(codes, c.codes) << allLogText();
+        } else {
+            ASSERT_EQ(ind.size(), 1u) << allLogText();
+            EXPECT_LT(ind[0].number, 0);
+            EXPECT_EQ(ind[0].place.rfind("XML構文エラー(", 0), 0u) << ind[0].place;
+            EXPECT_EQ(ind[0].message.rfind(c.expect, 0), 0u) << ind[0].message;
+        }
+        EXPECT_TRUE(sink.shown.empty()) << messagesText();
+        expectNothingFromOutside();
+        EXPECT_TRUE(fingerprintTree(medium) == sealed) << firstDifference(sealed, fingerprintTree(medium));
+    }
+    EXPECT_FALSE(listener.connected()) << "a connection was attempted";
 }
 
 TEST_F(HostileMediaTest, Explore) {
