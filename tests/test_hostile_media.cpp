@@ -545,6 +545,45 @@ TEST_F(HostileMediaTest, HostileXml) {
     EXPECT_FALSE(listener.connected()) << "a connection was attempted";
 }
 
+// Setting tables beyond their limits: a structure table line of 129 items, a 31st row of
+// the PDF order table, element tables with 101 items on a line and numbers too large for
+// their columns. Each gives its failure box, and the run goes on with what could be read.
+// (The deliverables list table is read by a view of its own, not by the run.)
+TEST_F(HostileMediaTest, SettingTablesBeyondTheirLimits) {
+    std::string wide = "SURVEY\\TISEKI\\X";
+    for (int i = 1; i < 129; ++i) wide += ",x";
+    writeCp932(setting / "FileInfo_C.txt",
+               ";path pattern,description\n"
+               "SURVEY\\TISEKI\\WORK\\CPROC_?\\TC?A####.XML,記録\n" + wide + "\n"
+               "SURVEY\\TISEKI\\DATA\\CPROC_?\\TC?B####.PDF,成果\n");
+    std::string order = ";process,folder,kind,order\n";
+    for (int i = 0; i < 31; ++i) order += "C,DATA,B" + std::to_string(i % 10) + ",1\n";
+    writeCp932(setting / "PdfOrder_Chk_C.txt", order);
+    std::string index = readBytes(setting / "INDEX_D_CHK.txt");
+    std::string items = "/gyomudata/X";
+    for (int i = 1; i < 101; ++i) items += ",0";
+    writeBytes(setting / "INDEX_D_CHK.txt", index + qm::toCp932(items + "\r\n"));
+    writeCp932(setting / "SURVEY_CHK_C.txt", "/SURVEY,0\n/SURVEY/基礎情報,0\n/SURVEY/基礎情報/適用要領基準,8,1,40000,1,0\n");
+    writeCp932(setting / "SURV_TSK_CHK_C.txt", "/SURV_DATA,0\n/SURV_DATA/地籍調査成果情報,0,256\n");
+    sealMedium();
+
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(messagesText(), "loadSetting: 9 インデックスが有効範囲にありません。\n"
+                              "checkResultFile: 9 Subscript out of range\n"
+                              "ReadList: 9 インデックスが有効範囲にありません。 (5行目: 項目が100を超えています)\n"
+                              "ReadList: 6 オーバーフローしました。 (3行目 文字数: 40000)\n"
+                              "ReadList: 6 オーバーフローしました。 (2行目 文字数の種類: 256)\n");
+    // The rows before the over-long line are used, the rows after it are not.
+    EXPECT_EQ(logNames(), std::vector<std::string>{"FolderCheck_001.log"});
+    auto folder = findings("FolderCheck_001.log", true);
+    ASSERT_EQ(folder.size(), 1u);
+    EXPECT_EQ(folder[0].number, 10902);
+    EXPECT_EQ(folder[0].place, "SURVEY\\TISEKI\\DATA\\CPROC_1\\TC1B0001.PDF");
+    // The element checks could not be made, the relation checks were: the folders and
+    // files the management files name are present, so the totals report none of them.
+    expectMediumUnchanged();
+}
+
 TEST_F(HostileMediaTest, Explore) {
     sealMedium();
     EXPECT_EQ(run(), 0);
