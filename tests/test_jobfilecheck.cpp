@@ -256,7 +256,7 @@ TEST_F(JobFileCheckTest, ElementRulesInTableOrder) {
         "/R/C/D,0",
         "/R/L1,8,1,20,0,0",
         "/R/L2,5,2,8,0,0",
-        "/R/V,8,0,0,0,2,a, b",
+        "/R/V,99,0,0,0,2,a, b",
         "/R/T,1,1,2,0,0",     // type failure, no length finding
         "/R/M,8,0,0,0,3,x",   // missing allowed values are empty strings
         "/R/W,99,1,2,0,1,abc" // no value rule, length still applies
@@ -273,6 +273,20 @@ TEST_F(JobFileCheckTest, ElementRulesInTableOrder) {
         "20301,/R/T,1,半角数字のみで記述されていません,",
         "20206,/R/M,2,規定の内容で記述されていません,",
         "20204,/R/W,1,規定の文字数を超えています(半角2文字),",
+    }));
+}
+
+TEST_F(JobFileCheckTest, WhatCountsAsAnElementsText) {
+    dtd("W.DTD", {"R", "A"});
+    // A comment first: no rule applies. Blanks alone: no data. CDATA joins the text.
+    // Entity references are resolved. Blanks at the ends of a text belong to the value.
+    const std::string body =
+        "<R>\n<A><!-- c -->x</A>\n<A>   </A>\n<A><![CDATA[1]]>2</A>\n<A>&#x31;&amp;</A>\n<A> 12</A>\n</R>";
+    EXPECT_EQ(run(xml("W.XML", "R", "W.DTD", body), table({"/R,0", "/R/A,1,0,0,1,0"})), 1);
+    EXPECT_EQ(logBytes(), expected({
+        "20202,/R/A,2,必要なデータが記述されていません,",
+        "20301,/R/A,4,半角数字のみで記述されていません,",
+        "20301,/R/A,5,半角数字のみで記述されていません,",
     }));
 }
 

@@ -156,8 +156,10 @@ std::string verdictText(bool anyFinding) {
     return anyFinding ? "チェックの結果、エラーが検出されました。" : "チェックの結果、エラーは検出されませんでした。";
 }
 
-void printText(const RunSummary& s, const std::vector<MediumRecord>& media, const std::string& logPath) {
+void printText(const RunSummary& s, const std::vector<MediumRecord>& media, const std::string& logPath,
+               const ProcessFlags& flags) {
     std::cout << "成果種類: " << GetResultTypeName(s.resultType) << "\n";
+    std::cout << "工程: " << (flags.any() ? flags.codes() : "(なし)") << "\n";
     std::cout << "チェック結果: " << verdictText(s.anyFinding) << "\n";
     std::cout << "ログフォルダ: " << logPath << "\n";
     for (const auto& m : s.media) {
@@ -346,6 +348,6 @@ int main(int argc, char** argv) {
 
     RunSummary summary = readRunSummary(app.logPath, type, in.mediaNum);
     if (opt.json) printJson(summary, records, app.logPath, flags);
-    else printText(summary, records, app.logPath);
+    else printText(summary, records, app.logPath, flags);
     return summary.anyFinding ? kExitFindings : kExitClean;
 }
