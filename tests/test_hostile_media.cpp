@@ -616,6 +616,36 @@ TEST_F(HostileMediaTest, DocumentsThatAreLinksPipesOrOutsideTheRootAreNotRead) {
     expectMediumUnchanged();
 }
 
+// The same kind of names in a process folder: the name rule, the result file rules and
+// the relation check each report them once, and every line reads back into its fields.
+TEST_F(HostileMediaTest, AwkwardNamesInAProcessFolder) {
+    const fs::path cproc = top / "SURVEY" / "TISEKI" / "DATA" / "CPROC_1";
+    touch(cproc / "TC1B0002,.PDF");
+    touch(cproc / "TC1B\n0003.PDF");
+    touch(cproc / "TC1B0004.P\"F");
+    touch(cproc / "\xFF\xFE");
+    touch(top / "SURVEY" / "TISEKI" / "WORK" / "CP,1" / "A.TXT");
+    sealMedium();
+
+    EXPECT_EQ(run(), 1);  // the relation findings count
+    EXPECT_TRUE(sink.shown.empty()) << messagesText();
+    const std::string d = "SURVEY\\TISEKI\\DATA\\CPROC_1\\";
+    const std::string w = "SURVEY\\TISEKI\\WORK\\CP,1";
+    std::vector<std::string> got;
+    for (const auto& f : findings("FolderCheck_001.log", true)) got.push_back(std::to_string(f.number) + " " + f.place);
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "10203 " + d + "TC1B 0003.PDF", "10203 " + d + "TC1B0002,.PDF", "10203 " + d + "TC1B0004.P\"F",
+                       "10203 " + d + "??", "10201 " + w, "10501 " + w, "10901 " + d + "TC1B 0003.PDF",
+                       "10901 " + d + "TC1B0002,.PDF", "10902 " + d + "TC1B0004.P\"F", "10901 " + d + "??",
+                       "30401 " + w, "30601 " + w, "30602 " + d + "TC1B 0003.PDF", "30602 " + d + "TC1B0002,.PDF",
+                       "30602 " + d + "TC1B0004.P\"F", "30602 " + d + "??"}));
+    for (const auto& record : rawRecords(logs / "FolderCheck_001.log")) {
+        if (record[0].rfind(";", 0) == 0) continue;
+        EXPECT_EQ(record.size(), 4u) << record[0] << " " << record[1];
+    }
+    expectMediumUnchanged();
+}
+
 // The medium every case starts from is clean: whatever a case finds, its hostile part put it there.
 TEST_F(HostileMediaTest, TheMediumCasesStartFromIsClean) {
     sealMedium();
