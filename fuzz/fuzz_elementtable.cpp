@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,13 @@ public:
     qm::MsgAnswer show(const qm::Message&) override { return qm::MsgAnswer::Ok; }
 };
 
+const std::string& tablePath();
+
+void removeScratch() {
+    std::error_code ec;
+    std::filesystem::remove(tablePath(), ec);
+}
+
 const std::string& tablePath() {
     static const std::string path = [] {
         static QuietSink sink;
@@ -25,6 +33,8 @@ const std::string& tablePath() {
         return (std::filesystem::temp_directory_path() / ("qm_fuzz_table_" + std::to_string(::getpid()) + ".txt"))
             .string();
     }();
+    static const bool cleaned = std::atexit(removeScratch) == 0;  // runs before path is destroyed
+    (void)cleaned;
     return path;
 }
 

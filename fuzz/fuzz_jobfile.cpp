@@ -51,10 +51,15 @@ struct Medium {
         index = slurp(top / "INDEX_D.XML");
         survey = slurp(top / "SURVEY" / "SURVEY.XML");
         tsk = slurp(top / "SURVEY" / "TISEKI" / "SURV_TSK.XML");
-        std::atexit([] { std::error_code e; fs::remove_all(instance().scratch, e); });
     }
     static Medium& instance() {
         static Medium m;
+        // Registered after m is made, so it runs before m is destroyed.
+        static const bool cleaned = std::atexit([] {
+            std::error_code e;
+            fs::remove_all(instance().scratch, e);
+        }) == 0;
+        (void)cleaned;
         return m;
     }
 };

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -19,6 +20,13 @@ public:
     qm::MsgAnswer show(const qm::Message&) override { return qm::MsgAnswer::Ok; }
 };
 
+const std::string& logPath();
+
+void removeScratch() {
+    std::error_code ec;
+    std::filesystem::remove(logPath(), ec);
+}
+
 const std::string& logPath() {
     static const std::string path = [] {
         static QuietSink sink;
@@ -26,6 +34,8 @@ const std::string& logPath() {
         return (std::filesystem::temp_directory_path() / ("qm_fuzz_log_" + std::to_string(::getpid()) + ".log"))
             .string();
     }();
+    static const bool cleaned = std::atexit(removeScratch) == 0;  // runs before path is destroyed
+    (void)cleaned;
     return path;
 }
 
