@@ -497,6 +497,8 @@ TEST_F(HostileMediaTest, HostileXml) {
         {"truncated", (decl + body).substr(0, decl.size() + 40), {}, "XMLの形式が正しくありません"},
         {"malformeddtd", decl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D01.DTD\">\n" + body,
          {{"TIND_D01.DTD", "<!ELEMENT gyomudata (基礎情報\n<!ATTLIST"}}, "DTDまたは外部実体の形式が正しくありません"},
+        {"hugedtd", decl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D01.DTD\">\n" + body, {{"TIND_D01.DTD", "sparse"}},
+         "DTDファイルが大きすぎます(上限128MB)"},
         {"missingdtd", decl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D09.DTD\">\n" + body, {}, "DTDファイルが見つかりません"},
         {"unknownencoding", "<?xml version=\"1.0\" encoding=\"X-NO-SUCH-CODE\"?>\n" + body, {},
          "宣言された文字コードに対応していません"},
@@ -517,9 +519,12 @@ TEST_F(HostileMediaTest, HostileXml) {
         writeBytes(medium / "INDEX_D.XML", c.raw ? c.index : qm::toCp932(c.index));
         for (const auto& [name, content] : c.extra) {
             fs::remove(medium / name);
-            if (content.rfind("->", 0) == 0)
+            if (content.rfind("->", 0) == 0) {
                 fs::create_symlink(content.substr(2), medium / name);
-            else
+            } else if (content == "sparse") {  // 100 GB that take no room
+                writeBytes(medium / name, qm::toCp932(dtd));
+                ASSERT_EQ(::truncate((medium / name).c_str(), static_cast<off_t>(100ull << 30)), 0);
+            } else
                 writeBytes(medium / name, qm::toCp932(content));
         }
         const auto sealed = fingerprintTree(medium);
