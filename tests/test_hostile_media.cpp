@@ -4,9 +4,8 @@
 // medium is read into a log.
 #include "checks/checkrun.h"
 #include "checks/inspection.h"
-#include "checks/xmldoc.h"
-#include "checks/jobfilecheck.h"
 #include "checks/resultlog.h"
+#include "checks/xmldoc.h"
 #include "foundation/appstate.h"
 #include "foundation/csvread.h"
 #include "foundation/messages.h"
@@ -24,7 +23,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <deque>
 #include <map>
 
 using namespace qmtest;
