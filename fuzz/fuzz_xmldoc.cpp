@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,12 @@ const std::filesystem::path& scratch() {
         std::filesystem::create_directories(d);
         return d;
     }();
+    // Registered after dir is made, so it runs before dir is destroyed.
+    static const bool cleaned = std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(scratch(), ec);
+    }) == 0;
+    (void)cleaned;
     return dir;
 }
 

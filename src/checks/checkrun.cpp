@@ -145,9 +145,17 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         if (i == 0) relation.getDocFilenameFromJobFile(indexFile, surveyFile, tskFile);
 
         const std::string indexLog = logs + indexLogName(n);
+        // The relation check needs the management file, not its element table: it is left
+        // out when the file is missing (logged as such), but not when the element check could
+        // not be made for another reason (an unreadable table, whose box has been shown).
+        // Left out there, the folders the file names would never be marked as present, and
+        // the totals would report every one of them as missing.
+        auto relationWanted = [](int16_t elementResult, const std::string& file) {
+            return elementResult >= 0 || isPlainFile(file);
+        };
         int16_t r = jobCheck.checkJobFile(indexFile, setting + "INDEX_D_CHK.txt", indexLog);
-        if (r >= 0) {
-            result |= r;
+        if (r >= 0) result |= r;
+        if (relationWanted(r, indexFile)) {
             int16_t rr = relation.checkRelation_Index(indexFile, location, indexLog, folderLog, static_cast<int16_t>(n),
                                                       static_cast<int16_t>(N));
             if (rr >= 0) result |= rr;
@@ -156,8 +164,8 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
 
         const std::string surveyLog = logs + surveyLogName(n);
         r = jobCheck.checkJobFile(surveyFile, setting + "SURVEY_CHK" + suffix + ".txt", surveyLog);
-        if (r >= 0) {
-            result |= r;
+        if (r >= 0) result |= r;
+        if (relationWanted(r, surveyFile)) {
             int16_t rr = relation.checkRelation_Survey(surveyFile, location, surveyLog, folderLog);
             if (rr >= 0) result |= rr;
         }
@@ -165,8 +173,8 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
 
         const std::string tskLog = logs + survTskLogName(n);
         r = jobCheck.checkJobFile(tskFile, setting + "SURV_TSK_CHK" + suffix + ".txt", tskLog);
-        if (r >= 0) {
-            result |= r;
+        if (r >= 0) result |= r;
+        if (relationWanted(r, tskFile)) {
             int16_t rr = relation.checkRelation_Tiseki(tskFile, location, tskLog, folderLog);
             if (rr >= 0) result |= rr;
         }

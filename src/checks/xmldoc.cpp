@@ -225,13 +225,6 @@ void fillStamp(const struct stat& st, FileStamp& f) {
     f.ctimeNsec = static_cast<int64_t>(st.st_ctim.tv_nsec);
 }
 
-bool stampOf(int fd, FileStamp& f) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    fillStamp(st, f);
-    return true;
-}
-
 bool stampOf(const std::string& path, FileStamp& f) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
@@ -249,6 +242,7 @@ struct LoadState {
     bool hasDoctype = false;
     bool inExternalSubset = false;
     bool hasError = false;
+    uint64_t elements = 0;
     XmlParseError first;
     std::vector<FileStamp> externals;  // DTDs and entities read
     charactersSAXFunc characters = nullptr;  // the tree builder's own handler
@@ -421,37 +415,89 @@ std::string realPath(const std::string& p) {
     return s;
 }
 
-// Reads a whole file from an open descriptor: one read for a file whose size is known,
-// more only when it grows meanwhile or is not a regular file.
-bool readAll(int fd, std::string& out) {
-    struct stat st {};
-    out.clear();
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        out.resize(static_cast<size_t>(st.st_size) + 1);  // one spare byte: end of file seen at once
-    else
-        out.resize(65536);
+enum class ReadResult { Ok, Missing, Link, NotPlain, TooLarge, Failed };
+
+// Opens a regular file for reading, without following a link in its last component and
+// without waiting on a named pipe or device; not one larger than maxBytes. On Ok, fd is
+// open and st holds the file's status.
+ReadResult openPlainFile(const std::string& path, uint64_t maxBytes, int& fd, struct stat& st) {
+    fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP) return ReadResult::Link;
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    }
+    ReadResult result = ReadResult::Ok;
+    if (::fstat(fd, &st) != 0) result = ReadResult::Failed;
+    else if (!S_ISREG(st.st_mode)) result = ReadResult::NotPlain;
+    else if (static_cast<uint64_t>(st.st_size) > maxBytes) result = ReadResult::TooLarge;
+    if (result != ReadResult::Ok) {
+        ::close(fd);
+        fd = -1;
+    }
+    return result;
+}
+
+// Reads a file opened by openPlainFile whole, at most maxBytes.
+ReadResult readOpenFile(int fd, const struct stat& st, std::string& out, uint64_t maxBytes) {
+    // The size as listed and one byte more, so that the end is seen at once; a file that
+    // grows while it is read is read up to the bound.
+    out.resize(static_cast<size_t>(st.st_size) + 1);
+    ReadResult result = ReadResult::Ok;
     size_t have = 0;
     for (;;) {
-        if (have == out.size()) out.resize(out.size() * 2);
+        if (have == out.size()) {
+            if (out.size() > maxBytes) {
+                result = ReadResult::TooLarge;
+                break;
+            }
+            out.resize(out.size() + 65536);
+        }
         const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            if (errno == EINTR) continue;
-            out.clear();
-            return false;
+            result = ReadResult::Failed;
+            break;
         }
         if (n == 0) break;
         have += static_cast<size_t>(n);
     }
-    out.resize(have);
-    return true;
+    out.resize(result == ReadResult::Ok ? have : 0);
+    if (have > maxBytes) {
+        result = ReadResult::TooLarge;
+        out.clear();
+    }
+    return result;
 }
 
-bool readFile(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = readAll(fd, out);
+ReadResult readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
+    out.clear();
+    int fd = -1;
+    struct stat st {};
+    ReadResult result = openPlainFile(path, maxBytes, fd, st);
+    if (result != ReadResult::Ok) return result;
+    result = readOpenFile(fd, st, out, maxBytes);
     ::close(fd);
-    return ok;
+    return result;
+}
+
+std::string readFailure(ReadResult r, const std::string& what, const std::string& path) {
+    switch (r) {
+        case ReadResult::Missing: return what + "が見つかりません: " + path;
+        case ReadResult::Link: return "シンボリックリンクの" + what + "は読み込みません: " + path;
+        case ReadResult::NotPlain: return what + "が通常のファイルではありません: " + path;
+        case ReadResult::TooLarge:
+            return what + "が大きすぎます(上限" + std::to_string(kMaxXmlFileBytes >> 20) + "MB): " + path;
+        default: return what + "を読み込めません: " + path;
+    }
+}
+
+int readFailureCode(ReadResult r) {
+    switch (r) {
+        case ReadResult::Missing: return XML_IO_ENOENT;
+        case ReadResult::Link:
+        case ReadResult::NotPlain: return XML_IO_EACCES;
+        default: return XML_IO_EIO;
+    }
 }
 
 // Brings an external file to UTF-8. A file with a byte order mark or an encoding
@@ -566,10 +612,10 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
                "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + displayName(found->string()));
         return nullptr;
     }
-    std::error_code ec;
     std::string bytes;
-    if (!fs::is_regular_file(real, ec) || !readFile(real, bytes)) {
-        record(*st, XML_IO_EIO, line, what + "を読み込めません: " + displayName(found->string()));
+    const ReadResult read = readFile(real, bytes, kMaxXmlFileBytes);
+    if (read != ReadResult::Ok) {
+        record(*st, readFailureCode(read), line, readFailure(read, what, displayName(found->string())));
         return nullptr;
     }
     if (FileStamp stamp; stampOf(real, stamp)) st->externals.push_back(std::move(stamp));
@@ -608,6 +654,22 @@ xmlParserInputPtr resolveEntity(void* ctx, const xmlChar* publicId, const xmlCha
     if (systemId == nullptr) return nullptr;
     const char* base = (ctxt != nullptr && ctxt->input != nullptr) ? ctxt->input->filename : nullptr;
     return openExternal(reinterpret_cast<const char*>(systemId), base, ctxt);
+}
+
+// Counts the elements of a load and stops the parser past the bound, so that the tree
+// of a hostile document stays within bounded memory.
+void startElementNs(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
+                    const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
+                          attributes);
+    LoadState* st = t_state;
+    if (st != nullptr && ++st->elements > kMaxXmlElements) {
+        auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+        const int line = currentLine(st->mainCtxt);
+        record(*st, XML_ERR_USER_STOP, line, "要素の数が上限(" + std::to_string(kMaxXmlElements) + ")を超えています");
+        xmlStopParser(ctxt);
+        if (st->mainCtxt != nullptr && st->mainCtxt != ctxt) xmlStopParser(st->mainCtxt);
+    }
 }
 
 void internalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
@@ -1138,6 +1200,7 @@ ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
     ctxt->sax->externalSubset = externalSubset;
     st.characters = ctxt->sax->characters;
     ctxt->sax->characters = characters;
+    ctxt->sax->startElementNs = startElementNs;
 
     const int options = XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_DTDATTR | XML_PARSE_NOENT |
                         XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES;
@@ -1180,26 +1243,30 @@ bool XmlDocument::load(const std::string& path) {
     error_ = XmlParseError();
 
     std::error_code ec;
-    if (path.empty() || !fs::is_regular_file(path, ec)) {
-        error_ = {-XML_IO_ENOENT, 0, "ファイルが見つかりません: " + oneLine(displayName(path).c_str())};
-        return false;
-    }
-    auto readError = [&] {
-        error_ = {-XML_IO_EIO, 0, "ファイルを読み込めません: " + oneLine(displayName(path).c_str())};
-        return false;
-    };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return readError();
-    FileStamp stamp;
-    const bool stamped = stampOf(fd, stamp);
-
+    const std::string shown = oneLine(displayName(path).c_str());
     LoadState st;
-    const fs::path abs = fs::absolute(path, ec).lexically_normal();
+    const fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec).lexically_normal();
     st.docPath = abs.string();
     st.docDir = abs.parent_path().string();
     st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);
 
-    if (stamped && !t_scopes.empty()) {
+    // The document itself, like its DTD, is read only from inside the allowed root: a
+    // folder on the medium that is a link to elsewhere leads nowhere.
+    const std::string docReal = realPath(st.docPath);
+    if (!path.empty() && !docReal.empty() && !insideRoot(docReal, st.rootReal)) {
+        error_ = {-XML_IO_EACCES, 0, "許可されたフォルダの外にあるファイルの読み込みを拒否しました: " + shown};
+        return false;
+    }
+    int fd = -1;
+    struct stat fileStatus {};
+    ReadResult read = path.empty() ? ReadResult::Missing : openPlainFile(path, kMaxXmlFileBytes, fd, fileStatus);
+    if (read != ReadResult::Ok) {
+        error_ = {-readFailureCode(read), 0, readFailure(read, "ファイル", shown)};
+        return false;
+    }
+    FileStamp stamp;
+    fillStamp(fileStatus, stamp);
+    if (!t_scopes.empty()) {
         if (std::shared_ptr<CacheEntry> hit = findShared(st.docPath, stamp, st.rootReal)) {
             ::close(fd);
             impl_->doc = hit->outcome.doc;
@@ -1208,19 +1275,17 @@ bool XmlDocument::load(const std::string& path) {
             return impl_->doc != nullptr;
         }
     }
-
     std::string bytes;
-    const bool read = readAll(fd, bytes);
+    read = readOpenFile(fd, fileStatus, bytes, kMaxXmlFileBytes);
     ::close(fd);
-    if (!read) return readError();
-    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-        error_ = {-XML_IO_EIO, 0, "ファイルが大きすぎます: " + oneLine(displayName(path).c_str())};
+    if (read != ReadResult::Ok) {
+        error_ = {-readFailureCode(read), 0, readFailure(read, "ファイル", shown)};
         return false;
     }
 
     ParseOutcome outcome = parseDocument(bytes, st);
     bytes = std::string();
-    if (stamped) share(st.docPath, stamp, st.rootReal, std::move(st.externals), outcome);
+    share(st.docPath, stamp, st.rootReal, std::move(st.externals), outcome);
     impl_->doc = std::move(outcome.doc);
     impl_->declaration = std::move(outcome.declaration);
     error_ = std::move(outcome.error);

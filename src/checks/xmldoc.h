@@ -24,6 +24,12 @@ enum XmlNodeType : int { kXmlElement = 1, kXmlAttribute = 2, kXmlText = 3, kXmlP
 
 class XmlDocument;
 
+// Bounds of one load. A larger file (document, DTD or external entity) is not read at
+// all, and a document with more elements is not loaded: management files are far
+// smaller, and these keep a hostile one within bounded memory.
+inline constexpr uint64_t kMaxXmlFileBytes = 128ull << 20;
+inline constexpr uint64_t kMaxXmlElements = 1000000;
+
 // A node of a loaded document; valid while its document lives (and until it loads
 // another file). Cheap to copy.
 //
@@ -83,7 +89,9 @@ public:
     void setAllowedRoot(const std::string& folder);
 
     // Loads and validates. False for a missing file, a file that is not well-formed, one
-    // that breaks its DTD, and one whose DTD cannot be read (see parseError()).
+    // that breaks its DTD, and one whose DTD cannot be read (see parseError()); also for a
+    // symbolic link, a file that is not a regular file, one that lies outside the allowed
+    // root, and one beyond the bounds above.
     bool load(const std::string& path);
     const XmlParseError& parseError() const { return error_; }
 
