@@ -128,6 +128,11 @@ CRelationCheck::CRelationCheck() { InitData(); }
 void CRelationCheck::setResultType(int16_t intResultType) { resultType_ = intResultType; }
 
 void CRelationCheck::InitData() {
+    clearLists();
+    resultType_ = 1;
+}
+
+void CRelationCheck::clearLists() {
     surveyFolders_.clear();
     classFolders_.clear();
     subFolders_.clear();
@@ -136,7 +141,6 @@ void CRelationCheck::InitData() {
     classIndex_.clear();
     subIndex_.clear();
     fileIndex_.clear();
-    resultType_ = 1;
 }
 
 std::string CRelationCheck::word() const { return GetResultTypeWord(resultType_); }
@@ -161,14 +165,7 @@ void CRelationCheck::markFirst(std::vector<FolderItem>& list, const PathIndex& i
 bool CRelationCheck::getDocFilenameFromJobFile(const std::string& /*strIndexFile*/, const std::string& strSurveyFile,
                                                const std::string& strSurvTskFile) {
     try {
-        surveyFolders_.clear();
-        classFolders_.clear();
-        subFolders_.clear();
-        resultFiles_.clear();
-        surveyIndex_.clear();
-        classIndex_.clear();
-        subIndex_.clear();
-        fileIndex_.clear();
+        clearLists();
         const std::string T = word();
 
         XmlDocument survey;

@@ -113,6 +113,7 @@ private:
     int16_t checkTisekiFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log);
 
     std::string word() const;  // the result type word
+    void clearLists();         // the four lists and their indexes
 
     void addFolder(std::vector<FolderItem>& list, PathIndex& index, FolderItem item);
     static void markAll(std::vector<FolderItem>& list, const PathIndex& index, const std::string& path);
