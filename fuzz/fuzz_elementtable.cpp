@@ -1,42 +1,16 @@
 // Fuzzes the element table reader: the line splitter on the input as one line, and
 // CJobFileCheck::loadSetting on the input as a whole table file (CP932).
 #include "checks/jobfilecheck.h"
-#include "foundation/messages.h"
-
-#include <unistd.h>
+#include "scratch_file.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace {
 
-class QuietSink : public qm::MessageSink {
-public:
-    qm::MsgAnswer show(const qm::Message&) override { return qm::MsgAnswer::Ok; }
-};
-
-const std::string& tablePath();
-
-void removeScratch() {
-    std::error_code ec;
-    std::filesystem::remove(tablePath(), ec);
-}
-
-const std::string& tablePath() {
-    static const std::string path = [] {
-        static QuietSink sink;
-        qm::setMessageSink(&sink);
-        return (std::filesystem::temp_directory_path() / ("qm_fuzz_table_" + std::to_string(::getpid()) + ".txt"))
-            .string();
-    }();
-    static const bool cleaned = std::atexit(removeScratch) == 0;  // runs before path is destroyed
-    (void)cleaned;
-    return path;
-}
+const std::string& tablePath() { return qmfuzz::scratchFile("qm_fuzz_table_", ".txt"); }
 
 }  // namespace
 

@@ -2,42 +2,16 @@
 // CCsvRead (trimmed and not) and with readLogFindings in both line layouts.
 #include "checks/resultlog.h"
 #include "foundation/csvread.h"
-#include "foundation/messages.h"
-
-#include <unistd.h>
+#include "scratch_file.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace {
 
-class QuietSink : public qm::MessageSink {
-public:
-    qm::MsgAnswer show(const qm::Message&) override { return qm::MsgAnswer::Ok; }
-};
-
-const std::string& logPath();
-
-void removeScratch() {
-    std::error_code ec;
-    std::filesystem::remove(logPath(), ec);
-}
-
-const std::string& logPath() {
-    static const std::string path = [] {
-        static QuietSink sink;
-        qm::setMessageSink(&sink);
-        return (std::filesystem::temp_directory_path() / ("qm_fuzz_log_" + std::to_string(::getpid()) + ".log"))
-            .string();
-    }();
-    static const bool cleaned = std::atexit(removeScratch) == 0;  // runs before path is destroyed
-    (void)cleaned;
-    return path;
-}
+const std::string& logPath() { return qmfuzz::scratchFile("qm_fuzz_log_", ".log"); }
 
 }  // namespace
 
