@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "checks/xmldoc.h"
+#include "run_fixture.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
@@ -21,17 +21,6 @@ namespace {
 
 class SharedReadsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("qm_shared_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     // Writes a file and moves its modification time away from every earlier version.
     std::string write(const std::string& rel, const std::string& bytes) {
         const fs::path p = dir_ / fs::u8path(rel);
@@ -46,7 +35,8 @@ protected:
                                   "<!DOCTYPE 成果 SYSTEM \"T.DTD\">\r\n<成果><名称>" +
                                   name + "</名称></成果>\r\n"));
     }
-    fs::path dir_;
+    qmtest::TempDir tmp_{"shared"};
+    const fs::path& dir_ = tmp_.path();
     int stamp_ = 0;
 };
 

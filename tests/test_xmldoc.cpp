@@ -1,4 +1,5 @@
 #include "checks/xmldoc.h"
+#include "run_fixture.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -46,17 +47,6 @@ std::string utf16le(const std::string& utf8) {
 
 class XmlDocTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("qm_xmldoc_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     std::string write(const std::string& rel, const std::string& bytes) {
         const fs::path p = dir_ / fs::u8path(rel);
         fs::create_directories(p.parent_path());
@@ -74,7 +64,8 @@ protected:
         EXPECT_EQ(doc.parseError().reason.find('\n'), std::string::npos);
         if (line >= 0) EXPECT_EQ(doc.parseError().line, line);
     }
-    fs::path dir_;
+    qmtest::TempDir tmp_{"xmldoc"};
+    const fs::path& dir_ = tmp_.path();
 };
 
 const char* kDtd =
