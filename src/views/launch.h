@@ -13,7 +13,7 @@ namespace qm {
 struct AppState;
 struct MediumRecord;
 class DeliverablesList;
-namespace print { struct PrintDocument; }
+namespace print { struct PrintDocument; }  // checks/printdoc.h
 }  // namespace qm
 
 namespace qm::desktop {
