@@ -53,33 +53,47 @@ std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStruc
     return out;
 }
 
+MediumResult readMediumResult(const std::string& logPath, int number) {
+    MediumResult m;
+    m.number = number;
+    m.label = number ? "成果" + std::to_string(number) + "枚目" : "成果全体";
+    const std::string nnn = mediumNumberText(number);
+    for (size_t k = 0; k < kCheckTypes.size(); ++k) {
+        if (number == 0 && k > 0) break;
+        CheckTypeResult t;
+        t.key = kCheckTypes[k].key;
+        t.label = kCheckTypes[k].label;
+        std::string file = findLogFile(logPath, std::string(kCheckTypes[k].prefix) + nnn + ".log");
+        t.hasLog = !file.empty();
+        if (t.hasLog) {
+            m.anyLog = true;
+            t.findings = readLogFindings(file, k == 0);
+        }
+        m.types.push_back(std::move(t));
+    }
+    return m;
+}
+
+bool anyRunLog(const std::string& logPath) {
+    for (const auto& t : kCheckTypes)
+        if (!findEntries(logPath, std::string(t.prefix) + "*.log", EntryKind::File).empty()) return true;
+    return !findEntries(logPath, "*000.log", EntryKind::File).empty();
+}
+
+bool mediumHasLog(const std::string& logPath, int number) {
+    if (number == 0) return !findEntries(logPath, "*000.log", EntryKind::File).empty();
+    const std::string nnn = mediumNumberText(number);
+    for (const auto& t : kCheckTypes)
+        if (!findLogFile(logPath, std::string(t.prefix) + nnn + ".log").empty()) return true;
+    return false;
+}
+
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum) {
     RunSummary s;
     s.resultType = resultType;
-    for (const auto& t : kCheckTypes)
-        if (!findEntries(logPath, std::string(t.prefix) + "*.log", EntryKind::File).empty()) s.anyFinding = true;
-    if (!findEntries(logPath, "*000.log", EntryKind::File).empty()) s.anyFinding = true;
+    s.anyFinding = anyRunLog(logPath);
 
-    for (int n = 1; n <= mediaNum + 1; ++n) {
-        MediumResult m;
-        m.number = n <= mediaNum ? n : 0;
-        m.label = m.number ? "成果" + std::to_string(n) + "枚目" : "成果全体";
-        const std::string nnn = mediumNumberText(m.number);
-        for (size_t k = 0; k < kCheckTypes.size(); ++k) {
-            if (m.number == 0 && k > 0) break;
-            CheckTypeResult t;
-            t.key = kCheckTypes[k].key;
-            t.label = kCheckTypes[k].label;
-            std::string file = findLogFile(logPath, std::string(kCheckTypes[k].prefix) + nnn + ".log");
-            t.hasLog = !file.empty();
-            if (t.hasLog) {
-                m.anyLog = true;
-                t.findings = readLogFindings(file, k == 0);
-            }
-            m.types.push_back(std::move(t));
-        }
-        s.media.push_back(std::move(m));
-    }
+    for (int n = 1; n <= mediaNum + 1; ++n) s.media.push_back(readMediumResult(logPath, n <= mediaNum ? n : 0));
     return s;
 }
 

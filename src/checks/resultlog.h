@@ -47,6 +47,13 @@ extern const std::array<CheckTypeInfo, 4> kCheckTypes;
 std::string findLogFile(const std::string& logPath, const std::string& name);
 // Reads one log: structure layout (isStructure) or management-file layout.
 std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure);
+// One medium's four logs (number 0: the whole delivery's structure log only), read afresh.
+MediumResult readMediumResult(const std::string& logPath, int number);
+// Whether any check log of the run is in the log folder (the overall verdict).
+bool anyRunLog(const std::string& logPath);
+// The ○/× of the media list without reading the logs: whether any of the medium's four
+// logs exists; for 0, whether any log of the whole delivery ("*000.log") exists.
+bool mediumHasLog(const std::string& logPath, int number);
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum);
 
 }  // namespace qm
