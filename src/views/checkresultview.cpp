@@ -127,7 +127,6 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     vsfgLog_ = makeGrid(this, "vsfgLog", logModel_);
     vsfgLog_->setColumnWidth(0, px(5100));
     vsfgLog_->setColumnWidth(1, px(900));
-    vsfgLog_->horizontalHeader()->setStretchLastSection(true);
     vsfgLog_->setMinimumHeight(px(1800));
 
     fraInfo_ = new QFrame(this);
@@ -280,7 +279,13 @@ void CheckResultView::ShowErrorList(size_t typeIndex) {
 }
 
 void CheckResultView::fitLogColumns() {
+    // Every column as wide as its contents; when they leave room, the last one takes it.
     vsfgLog_->resizeColumnsToContents();
+    const int last = logModel_->columnCount() - 1;
+    int used = 0;
+    for (int c = 0; c < last; ++c) used += vsfgLog_->columnWidth(c);
+    const int room = vsfgLog_->viewport()->width() - used;
+    if (room > vsfgLog_->columnWidth(last)) vsfgLog_->setColumnWidth(last, room);
 }
 
 int CheckResultView::currentTypeRow() const {
