@@ -3,7 +3,10 @@
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 
+#include "foundation/text.h"
+
 #include <exception>
+#include <set>
 
 namespace qm {
 
@@ -15,12 +18,24 @@ Verdict runVerdict(bool anyLog) {
 std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
     std::vector<MediaRow> rows;
     if (mediaNum <= 0) return rows;
+    // The log folder is listed once: a run of many media leaves thousands of logs.
+    std::set<std::string> logs;
+    bool wholeHasLog = false;
+    for (const DirEntry& e : listFolderNames(logPath).entries) {
+        if (e.isDir || e.isHidden) continue;
+        std::string upper = upperAscii(e.raw);
+        if (upper.size() >= 7 && upper.compare(upper.size() - 7, 7, "000.LOG") == 0) wholeHasLog = true;
+        logs.insert(std::move(upper));
+    }
     rows.reserve(static_cast<size_t>(mediaNum) + 1);
     for (int n = 1; n <= mediaNum + 1; ++n) {
         MediaRow r;
         r.number = n <= mediaNum ? n : 0;
         r.label = r.number ? "成果" + std::to_string(n) + "枚目" : "成果全体";
-        r.mark = mediumHasLog(logPath, r.number) ? "×" : "○";
+        bool found = r.number == 0 && wholeHasLog;
+        for (size_t k = 0; r.number != 0 && k < kCheckTypes.size() && !found; ++k)
+            found = logs.count(upperAscii(std::string(kCheckTypes[k].prefix) + mediumNumberText(n) + ".log")) != 0;
+        r.mark = found ? "×" : "○";
         rows.push_back(std::move(r));
     }
     return rows;
