@@ -37,7 +37,28 @@ void helpMissing(const QString& path) {
                 MsgIcon::Exclamation);
 }
 
-// F1 anywhere: the help of the active window.
+// The topics of the program's windows by their object names; -1 when unknown. The folder
+// view has its own topic when it was opened from the check result view.
+int contextOfWindow(const QWidget* w) {
+    const QVariant context = w->property("helpContext");
+    if (context.isValid()) return context.toInt();
+    const QString name = w->objectName();
+    if (name == QLatin1String("frmMain")) return 0;
+    if (name == QLatin1String("frmCheckAll")) return 13200;
+    if (name == QLatin1String("frmErrorLog")) return 13300;
+    if (name == QLatin1String("frmViewXML")) return 13330;
+    if (name == QLatin1String("frmViewDocList")) return 13340;
+    if (name == QLatin1String("frmPreview")) return 13400;
+    if (name == QLatin1String("frmViewFolder")) {
+        for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+            if (p->objectName() == QLatin1String("frmErrorLog")) return 13320;
+        return 13100;
+    }
+    return -1;
+}
+
+// F1 anywhere: the help of the window where it was pressed, or of the nearest window
+// under it that has a topic (a message box shown over a window, say).
 class HelpKeyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -45,16 +66,23 @@ public:
         if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier || key->isAutoRepeat()) return false;
-        QWidget* w = QApplication::activeWindow();
-        if (!w) return false;
-        if (w->metaObject()->indexOfMethod("showContextHelp()") >= 0) {
-            QMetaObject::invokeMethod(w, "showContextHelp");
-            return true;
+        // Taken at the widget that receives the key (the window system's window sees it
+        // first and hands it on).
+        auto* receiver = qobject_cast<QWidget*>(watched);
+        if (!receiver) return false;
+        for (QWidget* w = receiver->window(); w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
+            if (qobject_cast<HelpWindow*>(w)) return false;
+            if (w->metaObject()->indexOfMethod("showContextHelp()") >= 0) {
+                QMetaObject::invokeMethod(w, "showContextHelp");
+                return true;
+            }
+            const int context = contextOfWindow(w);
+            if (context >= 0) {
+                showHelp(w, context);
+                return true;
+            }
         }
-        const QVariant context = w->property("helpContext");
-        if (!context.isValid()) return false;
-        showHelp(w, context.toInt());
-        return true;
+        return false;
     }
 };
 

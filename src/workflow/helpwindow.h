@@ -4,7 +4,9 @@
 //
 // F1 opens the help of the active window: a window that offers the invokable method
 // showContextHelp() chooses its page itself; otherwise a window with the property
-// "helpContext" gets that topic (0 = the contents).
+// "helpContext" gets that topic (0 = the contents); otherwise the topic follows the
+// window's object name (frmMain the contents, frmCheckAll 13200, frmViewFolder 13100 or,
+// below frmErrorLog, 13320, frmViewXML 13330, frmViewDocList 13340, frmPreview 13400).
 #pragma once
 
 #include <QString>

@@ -12,6 +12,7 @@
 #include "workflow/helpwindow.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -150,6 +151,7 @@ private slots:
         QCOMPARE(vsfgType->currentIndex().row(), 0);
         QVERIFY(!cmdViewFolder->isEnabled());
         QCOMPARE(cell(vsfgLog, 0, 1), QStringLiteral("エラーはありません。"));
+        test::saveScreen(&view, QStringLiteral("result_view_whole"));
         // Back to a medium: the rows come back.
         selectRow(vsfgMedia, 0);
         QVERIFY(!vsfgType->isRowHidden(2));
@@ -242,6 +244,18 @@ private slots:
         QTest::keyClick(child<QTableView>(&view, "vsfgMedia"), Qt::Key_F1);
         QVERIFY(help->browser()->source().toLocalFile().endsWith("13300.html"));
         QCOMPARE(view.findChildren<HelpWindow*>().size(), qsizetype(1));
+
+        // Windows known by their names: the folder view opened from here has its own topic.
+        QDialog folder(&view);
+        folder.setObjectName(QStringLiteral("frmViewFolder"));
+        folder.show();
+        folder.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&folder));
+        QTest::keyClick(&folder, Qt::Key_F1);
+        auto* folderHelp = folder.findChild<HelpWindow*>();
+        QVERIFY(folderHelp);
+        QVERIFY(folderHelp->browser()->source().toLocalFile().endsWith("/13320.html"));
+        folder.close();
 
         // Back and forward walk the pages seen.
         auto* back = child<QPushButton>(help, "cmdBack");
