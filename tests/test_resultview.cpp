@@ -104,17 +104,6 @@ TEST_F(ResultViewTest, OnlyMediumTwoFoundSomethingAndTheRowsSayWhat) {
     EXPECT_EQ(qm::findingRows(qm::readMediumResult(logs.str(), 0), 0).at(0).code, 10701);
 }
 
-TEST_F(ResultViewTest, ManagementFilesOfTheCheckTypes) {
-    EXPECT_FALSE(qm::managementFileTarget(0, 1));
-    auto t = qm::managementFileTarget(3, 12);
-    ASSERT_TRUE(t);
-    EXPECT_EQ(t->which, 2);
-    EXPECT_EQ(t->relPath, "SURVEY\\TISEKI\\SURV_TSK.XML");
-    EXPECT_EQ(t->logName, "JobFileCheck_TSK_012.log");
-    EXPECT_EQ(t->caption, "地籍調査成果管理ファイル(SURV_TSK.XML)");
-    EXPECT_EQ(qm::structureSettingFile("/s/", 2), "/s/FileInfo_S.txt");
-}
-
 TEST_F(ResultViewTest, StoredLocationIsKeptWhileItStillHoldsTheMedium) {
     const std::string here = media.str();
     const uint32_t serial = serialOf(here);
