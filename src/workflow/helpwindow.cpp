@@ -189,7 +189,7 @@ HelpWindow* openHelpPage(QWidget* parent, const QString& page) {
         help->activateWindow();
         return help;
     } catch (const std::exception& e) {
-        showMessage("ヘルプ", std::string("0 ") + e.what(), MsgIcon::Critical);
+        showFailure("ヘルプ", 0, e.what());
         return nullptr;
     }
 }

@@ -332,6 +332,8 @@ private slots:
         test::saveScreen(help, QStringLiteral("help_topic"));
         desktop::showFindingHelp(&view, 20301);
         test::saveScreen(help, QStringLiteral("help_finding"));
+        desktop::showHelp(&view, 0);
+        test::saveScreen(help, QStringLiteral("help_contents"));
         help->close();
     }
 };
