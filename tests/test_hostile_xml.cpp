@@ -97,41 +97,53 @@ public:
 
 }  // namespace
 
-// Everything read from DTDs and parameter entity files counts against one budget per
-// load, each reference again; files that refer to themselves are not nested; references
-// in element content to other files are refused.
-TEST_F(HostileXmlTest, ExternalFilesShareOneBudgetAndAreNotNested) {
+// DTDs and parameter entity files: each is read once per load, all of them within one
+// budget; files that refer to themselves are not nested; references in element content
+// to other files are refused.
+TEST_F(HostileXmlTest, ExternalFilesAreReadOnceWithinOneBudget) {
     const std::string doctype = kDecl + "<!DOCTYPE gyomudata SYSTEM \"TIND_D01.DTD\">\n";
-    const std::string blanks = repeat(std::string(1023, ' ') + "\n", 4096);  // 4 MB of nothing
     auto dtdWith = [&](const std::string& more) {
-        return [=](const fs::path& top) {
-            writeBytes(top / "TIND_D01.DTD", qm::toCp932(kDtd + more));
-        };
+        return [=](const fs::path& top) { writeBytes(top / "TIND_D01.DTD", qm::toCp932(kDtd + more)); };
     };
+    auto blanks = [](size_t megabytes) { return repeat(std::string(1023, ' ') + "\n", megabytes << 10); };
 
-    // A 4 MB parameter entity referred to 200 times: refused once 128 MB have been handed
-    // to the parser, with the name of the file that went over.
+    // A 4 MB parameter entity referred to 200 times, and a hard link to it: the second
+    // reference is refused, whatever its name.
     expectRefused(checkIndex("pe200", doctype + kBody, false,
                              [&](const fs::path& top) {
                                  dtdWith("<!ENTITY % big SYSTEM \"BIG.ENT\">\n" + repeat("%big;\n", 200))(top);
-                                 writeBytes(top / "BIG.ENT", blanks);
+                                 writeBytes(top / "BIG.ENT", blanks(4));
                              }),
-                  "DTDと外部実体ファイルから読み込む量が上限(128MB)を超えました: " + (root / "pe200" / "BIG.ENT").string());
-    // The same file referred to a few times is in order, and so is its content.
-    const auto pe3 = checkIndex("pe3", doctype + "<gyomudata><基礎情報><メディア番号>&n;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>\n",
-                           false,
-                           [&](const fs::path& top) {
-                               dtdWith("<!ENTITY % part SYSTEM \"PART.ENT\">\n%part;\n<!ENTITY m \"1\">\n%part;\n"
-                                       "<!ENTITY k \"1\">\n%part;\n")(top);
-                               writeBytes(top / "PART.ENT", qm::toCp932("<!ENTITY n \"1\">\n"));
-                           });
-    EXPECT_TRUE(pe3.empty()) << (pe3.empty() ? "" : pe3[0].message);
+                  "DTDファイルが2回以上参照されています: " + (root / "pe200" / "BIG.ENT").string());
+    expectRefused(checkIndex("hardlink", doctype + kBody, false,
+                             [&](const fs::path& top) {
+                                 dtdWith("<!ENTITY % a SYSTEM \"A.ENT\">\n%a;\n<!ENTITY % b SYSTEM \"B.ENT\">\n%b;\n")(top);
+                                 writeBytes(top / "A.ENT", blanks(1));
+                                 fs::create_hard_link(top / "A.ENT", top / "B.ENT");
+                             }),
+                  "DTDファイルが2回以上参照されています: " + (root / "hardlink" / "B.ENT").string());
+    // Files that together exceed 128 MB: the one that goes over is not even opened for
+    // reading (it is 100 GB that take no room).
+    expectRefused(checkIndex("budget", doctype + kBody, false,
+                             [&](const fs::path& top) {
+                                 dtdWith("<!ENTITY % a SYSTEM \"A.ENT\">\n%a;\n<!ENTITY % b SYSTEM \"B.ENT\">\n%b;\n")(top);
+                                 writeBytes(top / "A.ENT", blanks(29));
+                                 writeBytes(top / "B.ENT", "");
+                                 fs::resize_file(top / "B.ENT", 100u << 20);
+                             }),
+                  "DTDと外部実体ファイルから読み込む量が上限(128MB)を超えました: " + (root / "budget" / "B.ENT").string());
+    // One reference is in order, and so is what it declares.
+    const auto once = checkIndex("once", doctype + "<gyomudata><基礎情報><メディア番号>&n;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>\n",
+                                 false, [&](const fs::path& top) {
+                                     dtdWith("<!ENTITY % part SYSTEM \"PART.ENT\">\n%part;\n")(top);
+                                     writeBytes(top / "PART.ENT", qm::toCp932("<!ENTITY n \"1\">\n"));
+                                 });
+    EXPECT_TRUE(once.empty()) << (once.empty() ? "" : once[0].message);
 
-    // A DTD that includes itself, and two that include each other.
-    const std::string self = (root / "self" / "TIND_D01.DTD").string();
+    // A DTD that includes itself, and two files that include each other.
     expectRefused(checkIndex("self", doctype + kBody, false,
                              dtdWith("<!ENTITY % self SYSTEM \"TIND_D01.DTD\">\n%self;\n")),
-                  "DTDファイルの参照が循環しています: " + self);
+                  "DTDファイルの参照が循環しています: " + (root / "self" / "TIND_D01.DTD").string());
     expectRefused(checkIndex("pair", doctype + kBody, false,
                              [&](const fs::path& top) {
                                  dtdWith("<!ENTITY % other SYSTEM \"OTHER.ENT\">\n%other;\n")(top);
@@ -191,16 +203,19 @@ TEST_F(HostileXmlTest, DtdBehindALinkInsideTheMediumIsNotRead) {
                   "シンボリックリンクのDTDファイルは読み込みません: " + (root / "folderlink" / "DTD" / "TIND_D01.DTD").string());
 }
 
-// A name written in another letter case than the file, among 20,000 other files and
-// referred to a thousand times, finds its file; the DTD's name too.
+// Names written in another letter case than their files, among 20,000 other files: the
+// DTD and a thousand parameter entity files are found.
 TEST_F(HostileXmlTest, NamesInAnotherLetterCaseAmongManyFiles) {
     const auto found = checkIndex("case", kDecl + "<!DOCTYPE gyomudata SYSTEM \"tind_d01.dtd\">\n" + kBody, false,
                                   [](const fs::path& top) {
-                                      writeBytes(top / "TIND_D01.DTD",
-                                                 qm::toCp932(kDtd + "<!ENTITY % pad SYSTEM \"pad.ent\">\n" +
-                                                             repeat("%pad;\n", 1000)));
-                                      writeBytes(top / "PAD.ENT", " \n");
-                                      fs::create_directories(top / "SURVEY" / "DOC");
+                                      std::string more;
+                                      for (int i = 0; i < 1000; ++i) {
+                                          const std::string n = std::to_string(i);
+                                          more += "<!ENTITY % p" + n + " SYSTEM \"pad" + n + ".ent\">\n%p" + n +
+                                                  ";\n<!ENTITY e" + n + " \"\">\n";
+                                          writeBytes(top / ("PAD" + n + ".ENT"), "<!ENTITY f" + n + " \"\">\n");
+                                      }
+                                      writeBytes(top / "TIND_D01.DTD", qm::toCp932(kDtd + more));
                                       for (int i = 0; i < 20000; ++i)
                                           writeBytes(top / ("F" + std::to_string(i) + ".TXT"), "");
                                   });

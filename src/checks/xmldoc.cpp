@@ -35,6 +35,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 
@@ -254,9 +255,8 @@ struct LoadState {
     uint64_t nodes = 0;          // elements, comments and processing instructions
     uint64_t contentBytes = 0;   // character data, attribute values (defaults included), comments, PIs
 
-    // External files read so far, by real path, as UTF-8: a file referred to again is
-    // served from here and never read a second time.
-    std::unordered_map<std::string, std::string> externalText;
+    // Device and inode of each external file handed to the parser.
+    std::set<std::pair<uint64_t, uint64_t>> externalsRead;
     // Names looked up without regard to letter case, and the folders listed for them.
     std::unordered_map<std::string, std::optional<fs::path>> resolvedNames;
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> folderNames;
@@ -673,45 +673,56 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
             }
         }
     }
+    int fd = -1;
+    struct stat fileStatus {};
+    ReadResult read = openPlainFile(real, kMaxXmlFileBytes, fd, fileStatus);
+    if (read != ReadResult::Ok) {
+        record(*st, readFailureCode(read), line, readFailure(read, what, shown));
+        return nullptr;
+    }
+    // The parser parses an entity's text again at every reference; a file is handed to it
+    // once per load (by whatever name, hard links included), so that a few references
+    // cannot make it parse gigabytes.
+    if (!st->externalsRead.emplace(static_cast<uint64_t>(fileStatus.st_dev), static_cast<uint64_t>(fileStatus.st_ino))
+             .second) {
+        ::close(fd);
+        record(*st, XML_ERR_USER_STOP, line, what + "が2回以上参照されています: " + shown);
+        return nullptr;
+    }
     const uint64_t left = kMaxXmlExternalBytes - std::min(st->externalBytes, kMaxXmlExternalBytes);
     const std::string overBudget = "DTDと外部実体ファイルから読み込む量が上限(" +
                                    std::to_string(kMaxXmlExternalBytes >> 20) + "MB)を超えました: " + shown;
-    auto cached = st->externalText.find(real);
-    if (cached == st->externalText.end()) {
-        int fd = -1;
-        struct stat fileStatus {};
-        std::string bytes;
-        ReadResult read = openPlainFile(real, kMaxXmlFileBytes, fd, fileStatus);
-        if (read == ReadResult::Ok && static_cast<uint64_t>(fileStatus.st_size) > left) {
-            ::close(fd);
-            record(*st, XML_ERR_USER_STOP, line, overBudget);
-            return nullptr;
-        }
-        if (read == ReadResult::Ok) {
-            read = readOpenFile(fd, fileStatus, bytes, kMaxXmlFileBytes);
-            ::close(fd);
-        }
-        if (read != ReadResult::Ok) {
-            record(*st, readFailureCode(read), line, readFailure(read, what, shown));
-            return nullptr;
-        }
-        FileStamp stamp;
-        fillStamp(fileStatus, stamp);
-        stamp.path = real;
-        st->externals.push_back(std::move(stamp));
-        std::string utf8, why;
-        if (!externalToUtf8(bytes, st->docEncoding, utf8, why)) {
-            record(*st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
-            return nullptr;
-        }
-        cached = st->externalText.emplace(real, std::move(utf8)).first;
-    }
-    const std::string& text = cached->second;
-    if (text.size() > left || text.size() > static_cast<size_t>(INT_MAX)) {
+    if (static_cast<uint64_t>(fileStatus.st_size) > left) {
+        ::close(fd);
         record(*st, XML_ERR_USER_STOP, line, overBudget);
         return nullptr;
     }
+    std::string bytes;
+    read = readOpenFile(fd, fileStatus, bytes, left);
+    ::close(fd);
+    if (read == ReadResult::TooLarge) {  // grew while it was read
+        record(*st, XML_ERR_USER_STOP, line, overBudget);
+        return nullptr;
+    }
+    if (read != ReadResult::Ok) {
+        record(*st, readFailureCode(read), line, readFailure(read, what, shown));
+        return nullptr;
+    }
+    FileStamp stamp;
+    fillStamp(fileStatus, stamp);
+    stamp.path = real;
+    st->externals.push_back(std::move(stamp));
+    std::string text, why;
+    if (!externalToUtf8(bytes, st->docEncoding, text, why)) {
+        record(*st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
+        return nullptr;
+    }
+    bytes = std::string();
     st->externalBytes += text.size();
+    if (st->externalBytes > kMaxXmlExternalBytes || text.size() > static_cast<size_t>(INT_MAX)) {
+        record(*st, XML_ERR_USER_STOP, line, overBudget);
+        return nullptr;
+    }
     xmlParserInputBufferPtr buf =
         xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
     if (buf == nullptr) return nullptr;

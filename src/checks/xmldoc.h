@@ -27,9 +27,9 @@ class XmlDocument;
 // Bounds of one load; management files are far smaller, and these keep a hostile one
 // within bounded time and memory.
 // - A larger file (document, DTD or external entity file) is not read at all.
-// - All that DTDs and parameter entity files hand to the parser in one load counts
-//   against kMaxXmlExternalBytes, each reference again (each file is read from disk
-//   once and served from memory after).
+// - DTDs and parameter entity files are read at most once per load each (a second
+//   reference to the same file, by any name, is refused: the parser would parse its text
+//   again), and all of them together at most kMaxXmlExternalBytes.
 // - At most kMaxXmlElements elements, comments and processing instructions together.
 // - The tree's text (character data, attribute values with the defaults a DTD adds,
 //   comments and processing instructions, the DTD's included) at most
