@@ -251,7 +251,7 @@ struct LoadState {
 
     // What the load costs, against the bounds of xmldoc.h.
     uint64_t documentBytes = 0;  // the document file
-    uint64_t externalBytes = 0;  // handed to the parser from DTDs and entity files, every reference counted
+    uint64_t externalBytes = 0;  // handed to the parser from DTDs and entity files (UTF-8)
     uint64_t nodes = 0;          // elements, comments and processing instructions
     uint64_t contentBytes = 0;   // character data, attribute values (defaults included), comments, PIs
 
