@@ -174,15 +174,11 @@ TEST_F(HostileXmlTest, TreeIsBoundedInSizeAndInNodesOfEveryKind) {
     expectRefused(checkIndex("pis", kDecl + "<gyomudata>" + "<X/>" + repeat("<?p?>", 999999) + "</gyomudata>\n"),
                   "要素、コメント及び処理命令の数が上限(1000000)を超えています");
 
-    // Defaults within bounds are still part of the tree.
+    // A default within bounds is still copied into the element.
     qm::XmlDocument doc;
-    const fs::path small = root / "small.xml";
-    writeBytes(small, "<!DOCTYPE r [<!ELEMENT r (X*)><!ELEMENT X EMPTY><!ATTLIST X d CDATA \"v\">]><r><X/><X d=\"w\"/></r>");
-    ASSERT_TRUE(doc.load(small.string())) << doc.parseError().reason;
-    const auto xs = doc.selectNodes("/r/X");
-    ASSERT_EQ(xs.size(), 2u);
-    EXPECT_EQ(xs[0].getAttribute("d").value_or(""), "v");
-    EXPECT_EQ(xs[1].getAttribute("d").value_or(""), "w");
+    writeBytes(root / "small.xml", "<!DOCTYPE r [<!ELEMENT r (X*)><!ELEMENT X EMPTY><!ATTLIST X d CDATA \"v\">]><r><X/></r>");
+    ASSERT_TRUE(doc.load((root / "small.xml").string())) << doc.parseError().reason;
+    EXPECT_EQ(doc.selectNodes("/r/X").at(0).getAttribute("d").value_or(""), "v");
 }
 
 // Links inside the medium are not followed to a DTD, whether the DTD itself or a folder
