@@ -277,27 +277,34 @@ TEST_F(XmlDocTest, ExternalFilesStayInsideTheAllowedRoot) {
     expectFailure(write("sub/link.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"LINK.DTD\">\n<a/>"),
                   "許可されたフォルダの外にあるDTDファイルの読み込みを拒否しました");
 
-    // A wider root admits the parent's DTD, also through the link.
+    // A wider root admits the parent's DTD, but never through a link inside it.
     XmlDocument doc;
     doc.setAllowedRoot(dir_.string());
     EXPECT_TRUE(doc.load((dir_ / "sub" / "up.xml").string())) << doc.parseError().reason;
-    EXPECT_TRUE(doc.load((dir_ / "sub" / "link.xml").string())) << doc.parseError().reason;
+    EXPECT_FALSE(doc.load((dir_ / "sub" / "link.xml").string()));
+    EXPECT_EQ(doc.parseError().reason,
+              "シンボリックリンクのDTDファイルは読み込みません: " + (dir_ / "sub" / "LINK.DTD").string());
 
-    // An entity inside the root is read, in the document's encoding when undeclared.
-    write("ent.txt", cp932("髙"));
+    // A DTD inside the root is read, in the document's encoding when undeclared; an
+    // external entity in element content is refused, wherever it lies.
+    write("ENT.DTD", cp932("<!ELEMENT a (#PCDATA)>\n<!ENTITY x \"髙\">\n"));
     const std::string p = write("ent.xml", cp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n"
-                                                 "<!DOCTYPE a [<!ELEMENT a (#PCDATA)>\n"
-                                                 "<!ENTITY x SYSTEM \"ent.txt\">]>\n<a>&x;</a>"));
+                                                 "<!DOCTYPE a SYSTEM \"ENT.DTD\">\n<a>&x;</a>"));
     ASSERT_TRUE(doc.load(p)) << doc.parseError().reason;
     EXPECT_EQ(doc.documentElement().text(), "髙");
+    write("ent.txt", cp932("髙"));
+    expectFailure(write("general.xml", cp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n"
+                                             "<!DOCTYPE a [<!ELEMENT a (#PCDATA)>\n"
+                                             "<!ENTITY x SYSTEM \"ent.txt\">]>\n<a>&x;</a>")),
+                  "要素の内容での外部実体ファイルの参照は許可されていません", 4);
 }
 
 TEST_F(XmlDocTest, ExternalFilesInFoldersWithJapaneseNamesAndOtherLetterCase) {
-    // A DTD with its own text declaration, an entity file with a Japanese name.
+    // A DTD with its own text declaration, a parameter entity with a Japanese name.
     write("成果 フォルダ/tind_d04.dtd",
           cp932("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<!ELEMENT 基礎 (#PCDATA)>\n"
-                "<!ENTITY 名 SYSTEM \"name.txt\">\n"));
-    write("成果 フォルダ/NAME.TXT", "名前");
+                "<!ENTITY % 名 SYSTEM \"name.txt\">\n%名;\n"));
+    write("成果 フォルダ/NAME.TXT", "<!ENTITY 名 \"名前\">");
     const std::string p = write("成果 フォルダ/INDEX_D.XML",
                                 "<?xml version=\"1.0\"?>\n<!DOCTYPE 基礎 SYSTEM \"TIND_D04.DTD\">\n<基礎>&名;①</基礎>");
     XmlDocument doc;

@@ -35,7 +35,9 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <string_view>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -242,11 +244,24 @@ struct LoadState {
     bool hasDoctype = false;
     bool inExternalSubset = false;
     bool hasError = false;
-    uint64_t elements = 0;
     XmlParseError first;
     std::vector<FileStamp> externals;  // DTDs and entities read
     charactersSAXFunc characters = nullptr;  // the tree builder's own handler
     bool blankText = false;  // character data of white space alone was handed to the tree
+
+    // What the load costs, against the bounds of xmldoc.h.
+    uint64_t documentBytes = 0;  // the document file
+    uint64_t externalBytes = 0;  // handed to the parser from DTDs and entity files (UTF-8)
+    uint64_t nodes = 0;          // elements, comments and processing instructions
+    uint64_t contentBytes = 0;   // character data, attribute values (defaults included), comments, PIs
+
+    // Device and inode of each external file handed to the parser.
+    std::set<std::pair<uint64_t, uint64_t>> externalsRead;
+    // Names looked up without regard to letter case, and the folders listed for them.
+    std::unordered_map<std::string, std::optional<fs::path>> resolvedNames;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> folderNames;
+    // Real paths judged for links below the allowed root.
+    std::unordered_map<std::string, bool> linkFree;
 };
 
 thread_local LoadState* t_state = nullptr;
@@ -376,28 +391,46 @@ std::string percentDecode(std::string_view s) {
 
 // The existing entry for `p`, matching each missing component without regard to ASCII
 // letter case (files copied from Windows media differ in case from their references).
-std::optional<fs::path> findNoCase(const fs::path& p) {
+// Each name is looked up once per load, and each folder listed at most once.
+std::optional<fs::path> findNoCase(const fs::path& p, LoadState& st) {
+    const auto known = st.resolvedNames.find(p.string());
+    if (known != st.resolvedNames.end()) return known->second;
+    std::optional<fs::path> result;
     std::error_code ec;
-    if (fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec) return p;
-    fs::path cur = p.root_path();
-    for (const fs::path& comp : p.relative_path()) {
-        fs::path next = cur / comp;
-        ec.clear();
-        if (fs::symlink_status(next, ec).type() == fs::file_type::not_found || ec) {
-            const std::string want = upper(comp.string());
-            std::optional<fs::path> hit;
+    if (fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec) {
+        result = p;
+    } else {
+        fs::path cur = p.root_path();
+        bool found = true;
+        for (const fs::path& comp : p.relative_path()) {
+            fs::path next = cur / comp;
             ec.clear();
-            for (fs::directory_iterator it(cur, ec), end; !ec && it != end; it.increment(ec)) {
-                if (upper(it->path().filename().string()) == want) {
-                    if (!hit || it->path() < *hit) hit = it->path();
+            if (fs::symlink_status(next, ec).type() == fs::file_type::not_found || ec) {
+                auto listed = st.folderNames.find(cur.string());
+                if (listed == st.folderNames.end()) {
+                    // Upper-cased name -> the least name of that spelling in the folder.
+                    std::unordered_map<std::string, std::string> names;
+                    ec.clear();
+                    for (fs::directory_iterator it(cur, ec), end; !ec && it != end; it.increment(ec)) {
+                        std::string name = it->path().filename().string();
+                        auto [slot, added] = names.try_emplace(upper(name), name);
+                        if (!added && name < slot->second) slot->second = std::move(name);
+                    }
+                    listed = st.folderNames.emplace(cur.string(), std::move(names)).first;
                 }
+                const auto hit = listed->second.find(upper(comp.string()));
+                if (hit == listed->second.end()) {
+                    found = false;
+                    break;
+                }
+                next = cur / hit->second;
             }
-            if (!hit) return std::nullopt;
-            next = *hit;
+            cur = next;
         }
-        cur = next;
+        if (found) result = cur;
     }
-    return cur;
+    st.resolvedNames.emplace(p.string(), result);
+    return result;
 }
 
 bool insideRoot(const std::string& real, const std::string& root) {
@@ -466,17 +499,6 @@ ReadResult readOpenFile(int fd, const struct stat& st, std::string& out, uint64_
         result = ReadResult::TooLarge;
         out.clear();
     }
-    return result;
-}
-
-ReadResult readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
-    out.clear();
-    int fd = -1;
-    struct stat st {};
-    ReadResult result = openPlainFile(path, maxBytes, fd, st);
-    if (result != ReadResult::Ok) return result;
-    result = readOpenFile(fd, st, out, maxBytes);
-    ::close(fd);
     return result;
 }
 
@@ -559,6 +581,23 @@ bool externalToUtf8(const std::string& bytes, const std::string& docEncoding, st
     return true;
 }
 
+// Whether no entry on the way from the allowed root down to `p` is a symbolic link: a
+// link inside the medium is never followed, wherever it leads.
+bool linkFreeBelowRoot(const fs::path& p, LoadState& st) {
+    const auto known = st.linkFree.find(p.string());
+    if (known != st.linkFree.end()) return known->second;
+    bool free = true;
+    for (fs::path cur = p; free && !cur.empty() && cur != cur.root_path(); cur = cur.parent_path()) {
+        // An entry is the medium's own when the folder holding it is the root or below.
+        const std::string holder = realPath(cur.parent_path().string());
+        if (holder.empty() || !insideRoot(holder, st.rootReal)) break;
+        struct stat ls {};
+        free = ::lstat(cur.c_str(), &ls) == 0 && !S_ISLNK(ls.st_mode);
+    }
+    st.linkFree.emplace(p.string(), free);
+    return free;
+}
+
 xmlExternalEntityLoader g_previousLoader = nullptr;
 
 // Opens a DTD or external entity named by `ref` (a path or URL), relative to `base`.
@@ -601,35 +640,91 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
         p = b.parent_path() / p;
     }
     p = p.lexically_normal();
-    const std::optional<fs::path> found = findNoCase(p);
+    const std::optional<fs::path> found = findNoCase(p, *st);
     if (!found) {
         record(*st, XML_IO_ENOENT, line, what + "が見つかりません: " + displayName(p.string()));
         return nullptr;
     }
+    const std::string shown = displayName(found->string());
     const std::string real = realPath(found->string());
     if (real.empty() || !insideRoot(real, st->rootReal)) {
-        record(*st, XML_IO_EACCES, line,
-               "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + displayName(found->string()));
+        record(*st, XML_IO_EACCES, line, "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + shown);
+        return nullptr;
+    }
+    if (!linkFreeBelowRoot(*found, *st)) {
+        record(*st, XML_IO_EACCES, line, readFailure(ReadResult::Link, what, shown));
+        return nullptr;
+    }
+    // Management files have no use for external general entities, and each reference to
+    // one would copy its whole text into the tree again.
+    if (!isDtd && (ctxt == nullptr || ctxt->inSubset == 0)) {
+        record(*st, XML_IO_EACCES, line, "要素の内容での外部実体ファイルの参照は許可されていません: " + shown);
+        return nullptr;
+    }
+    // A file that is being read already (a DTD that includes itself, entities that refer
+    // to each other) would nest copies of itself.
+    for (xmlParserCtxtPtr c : {ctxt, st->mainCtxt}) {
+        if (c == nullptr) continue;
+        for (int i = 0; i < c->inputNr; ++i) {
+            const xmlParserInputPtr in = c->inputTab[i];
+            if (in != nullptr && in->filename != nullptr && real == in->filename) {
+                record(*st, XML_ERR_ENTITY_LOOP, line, what + "の参照が循環しています: " + shown);
+                return nullptr;
+            }
+        }
+    }
+    int fd = -1;
+    struct stat fileStatus {};
+    ReadResult read = openPlainFile(real, kMaxXmlFileBytes, fd, fileStatus);
+    if (read != ReadResult::Ok) {
+        record(*st, readFailureCode(read), line, readFailure(read, what, shown));
+        return nullptr;
+    }
+    // The parser parses an entity's text again at every reference; a file is handed to it
+    // once per load (by whatever name, hard links included), so that a few references
+    // cannot make it parse gigabytes.
+    if (!st->externalsRead.emplace(static_cast<uint64_t>(fileStatus.st_dev), static_cast<uint64_t>(fileStatus.st_ino))
+             .second) {
+        ::close(fd);
+        record(*st, XML_ERR_USER_STOP, line, what + "が2回以上参照されています: " + shown);
+        return nullptr;
+    }
+    const uint64_t left = kMaxXmlExternalBytes - std::min(st->externalBytes, kMaxXmlExternalBytes);
+    const std::string overBudget = "DTDと外部実体ファイルから読み込む量が上限(" +
+                                   std::to_string(kMaxXmlExternalBytes >> 20) + "MB)を超えました: " + shown;
+    if (static_cast<uint64_t>(fileStatus.st_size) > left) {
+        ::close(fd);
+        record(*st, XML_ERR_USER_STOP, line, overBudget);
         return nullptr;
     }
     std::string bytes;
-    const ReadResult read = readFile(real, bytes, kMaxXmlFileBytes);
-    if (read != ReadResult::Ok) {
-        record(*st, readFailureCode(read), line, readFailure(read, what, displayName(found->string())));
+    read = readOpenFile(fd, fileStatus, bytes, left);
+    ::close(fd);
+    if (read == ReadResult::TooLarge) {  // grew while it was read
+        record(*st, XML_ERR_USER_STOP, line, overBudget);
         return nullptr;
     }
-    if (FileStamp stamp; stampOf(real, stamp)) st->externals.push_back(std::move(stamp));
-    std::string utf8, why;
-    if (!externalToUtf8(bytes, st->docEncoding, utf8, why)) {
+    if (read != ReadResult::Ok) {
+        record(*st, readFailureCode(read), line, readFailure(read, what, shown));
+        return nullptr;
+    }
+    FileStamp stamp;
+    fillStamp(fileStatus, stamp);
+    stamp.path = real;
+    st->externals.push_back(std::move(stamp));
+    std::string text, why;
+    if (!externalToUtf8(bytes, st->docEncoding, text, why)) {
         record(*st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
         return nullptr;
     }
-    if (utf8.size() > static_cast<size_t>(INT_MAX)) {
-        record(*st, XML_IO_EIO, line, what + "が大きすぎます: " + displayName(found->string()));
+    bytes = std::string();
+    st->externalBytes += text.size();
+    if (st->externalBytes > kMaxXmlExternalBytes || text.size() > static_cast<size_t>(INT_MAX)) {
+        record(*st, XML_ERR_USER_STOP, line, overBudget);
         return nullptr;
     }
     xmlParserInputBufferPtr buf =
-        xmlParserInputBufferCreateMem(utf8.data(), static_cast<int>(utf8.size()), XML_CHAR_ENCODING_NONE);
+        xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
     if (buf == nullptr) return nullptr;
     xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buf, XML_CHAR_ENCODING_NONE);
     if (input == nullptr) {
@@ -656,20 +751,66 @@ xmlParserInputPtr resolveEntity(void* ctx, const xmlChar* publicId, const xmlCha
     return openExternal(reinterpret_cast<const char*>(systemId), base, ctxt);
 }
 
-// Counts the elements of a load and stops the parser past the bound, so that the tree
-// of a hostile document stays within bounded memory.
+// Stops the parser of this load (and of the entity being parsed, if any).
+void stopParsers(LoadState& st, void* ctx) {
+    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (ctxt != nullptr) xmlStopParser(ctxt);
+    if (st.mainCtxt != nullptr && st.mainCtxt != ctxt) xmlStopParser(st.mainCtxt);
+}
+
+// Counts what the tree is given and stops the parser past the bounds of xmldoc.h, so
+// that the tree of a hostile document stays within bounded memory. Answers false when
+// the parser was stopped.
+bool withinBounds(LoadState& st, void* ctx, bool isElement, uint64_t content) {
+    st.contentBytes += content;
+    const uint64_t maxContent = kXmlContentAllowance + kXmlContentPerByteRead * st.documentBytes;
+    std::string why;
+    if (st.nodes > kMaxXmlElements) {
+        why = isElement ? "要素の数が上限(" + std::to_string(kMaxXmlElements) + ")を超えています"
+                        : "要素、コメント及び処理命令の数が上限(" + std::to_string(kMaxXmlElements) + ")を超えています";
+    } else if (st.contentBytes > maxContent) {
+        why = "展開後の内容(文字データ、既定値を含む属性値、コメント、処理命令)が大きすぎます(上限" +
+              std::to_string(maxContent >> 20) + "MB)";
+    } else {
+        return true;
+    }
+    record(st, XML_ERR_USER_STOP, currentLine(st.mainCtxt), why);
+    stopParsers(st, ctx);
+    return false;
+}
+
 void startElementNs(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
                     const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
                           attributes);
     LoadState* st = t_state;
-    if (st != nullptr && ++st->elements > kMaxXmlElements) {
-        auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-        const int line = currentLine(st->mainCtxt);
-        record(*st, XML_ERR_USER_STOP, line, "要素の数が上限(" + std::to_string(kMaxXmlElements) + ")を超えています");
-        xmlStopParser(ctxt);
-        if (st->mainCtxt != nullptr && st->mainCtxt != ctxt) xmlStopParser(st->mainCtxt);
+    if (st == nullptr) return;
+    ++st->nodes;
+    // Attributes come as five pointers each: name, prefix, URI, value and value end; the
+    // defaulted ones (copies of the DTD's defaults) are among them.
+    uint64_t values = 0;
+    for (int i = 0; attributes != nullptr && i < nbAttributes; ++i)
+        values += static_cast<uint64_t>(attributes[i * 5 + 4] - attributes[i * 5 + 3]);
+    withinBounds(*st, ctx, true, values);
+}
+
+void comment(void* ctx, const xmlChar* value) {
+    LoadState* st = t_state;
+    if (st != nullptr) {
+        ++st->nodes;
+        if (!withinBounds(*st, ctx, false, static_cast<uint64_t>(xmlStrlen(value)))) return;
     }
+    xmlSAX2Comment(ctx, value);
+}
+
+void processingInstruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+    LoadState* st = t_state;
+    if (st != nullptr) {
+        ++st->nodes;
+        const uint64_t size = static_cast<uint64_t>(xmlStrlen(target)) + static_cast<uint64_t>(xmlStrlen(data));
+        if (!withinBounds(*st, ctx, false, size)) return;
+    }
+    xmlSAX2ProcessingInstruction(ctx, target, data);
 }
 
 void internalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
@@ -687,6 +828,7 @@ void characters(void* ctx, const xmlChar* ch, int len) {
             blank = ch[i] == ' ' || ch[i] == '\t' || ch[i] == '\r' || ch[i] == '\n';
         if (blank) st->blankText = true;
     }
+    if (st != nullptr && !withinBounds(*st, ctx, false, len > 0 ? static_cast<uint64_t>(len) : 0)) return;
     if (st != nullptr && st->characters != nullptr) st->characters(ctx, ch, len);
     else xmlSAX2Characters(ctx, ch, len);
 }
@@ -1186,6 +1328,7 @@ ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
     ParseOutcome out;
     out.declaration = scanDeclaration(bytes);
     st.docEncoding = out.declaration.encoding;
+    st.documentBytes = bytes.size();
 
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (ctxt == nullptr) {
@@ -1201,6 +1344,8 @@ ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
     st.characters = ctxt->sax->characters;
     ctxt->sax->characters = characters;
     ctxt->sax->startElementNs = startElementNs;
+    ctxt->sax->comment = comment;
+    ctxt->sax->processingInstruction = processingInstruction;
 
     const int options = XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID | XML_PARSE_DTDATTR | XML_PARSE_NOENT |
                         XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES;
@@ -1215,6 +1360,12 @@ ParseOutcome parseDocument(const std::string& bytes, LoadState& st) {
         valid = ctxt->valid != 0;
         errNo = ctxt->errNo;
         line = currentLine(ctxt);
+        // A multi-byte character cut off at the end of the file stays undecoded in the
+        // input buffer, waiting for bytes that never come; the parser sees a complete text.
+        const xmlParserInputBufferPtr in = ctxt->input != nullptr ? ctxt->input->buf : nullptr;
+        if (doc != nullptr && in != nullptr && in->encoder != nullptr && in->raw != nullptr && xmlBufUse(in->raw) > 0)
+            record(st, XML_ERR_INVALID_ENCODING, line,
+                   "文字コードが正しくありません: ファイルの末尾の文字が途中で切れています");
     }
     xmlFreeParserCtxt(ctxt);
     st.mainCtxt = nullptr;

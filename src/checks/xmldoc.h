@@ -24,11 +24,22 @@ enum XmlNodeType : int { kXmlElement = 1, kXmlAttribute = 2, kXmlText = 3, kXmlP
 
 class XmlDocument;
 
-// Bounds of one load. A larger file (document, DTD or external entity) is not read at
-// all, and a document with more elements is not loaded: management files are far
-// smaller, and these keep a hostile one within bounded memory.
+// Bounds of one load; management files are far smaller, and these keep a hostile one
+// within bounded time and memory.
+// - A larger file (document, DTD or external entity file) is not read at all.
+// - DTDs and parameter entity files are read at most once per load each (a second
+//   reference to the same file, by any name, is refused: the parser would parse its text
+//   again), and all of them together at most kMaxXmlExternalBytes.
+// - At most kMaxXmlElements elements, comments and processing instructions together.
+// - The tree's text (character data, attribute values with the defaults a DTD adds,
+//   comments and processing instructions, the DTD's included) at most
+//   kXmlContentAllowance plus kXmlContentPerByteRead times the document's size (one byte
+//   of Shift_JIS can become three of UTF-8).
 inline constexpr uint64_t kMaxXmlFileBytes = 128ull << 20;
+inline constexpr uint64_t kMaxXmlExternalBytes = 128ull << 20;
 inline constexpr uint64_t kMaxXmlElements = 1000000;
+inline constexpr uint64_t kXmlContentAllowance = 16ull << 20;
+inline constexpr uint64_t kXmlContentPerByteRead = 3;
 
 // A node of a loaded document; valid while its document lives (and until it loads
 // another file). Cheap to copy.
@@ -91,7 +102,9 @@ public:
     // Loads and validates. False for a missing file, a file that is not well-formed, one
     // that breaks its DTD, and one whose DTD cannot be read (see parseError()); also for a
     // symbolic link, a file that is not a regular file, one that lies outside the allowed
-    // root, and one beyond the bounds above.
+    // root, and one beyond the bounds above. DTDs and parameter entity files are read
+    // only when no entry between the allowed root and them is a symbolic link; external
+    // general entities (references in element content to other files) are refused.
     bool load(const std::string& path);
     const XmlParseError& parseError() const { return error_; }
 
