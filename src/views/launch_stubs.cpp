@@ -22,7 +22,6 @@ void showXmlView(QWidget*, AppState&, int16_t, int, const std::string&, const st
     notYet("管理ファイル参照");
 }
 void showDeliverablesList(QWidget*, AppState&, DeliverablesList&) { notYet("成果一覧"); }
-void showPrintPreview(QWidget*, const print::PrintDocument&) { notYet("印刷"); }
 void showHelp(QWidget*, int) { notYet("ヘルプ"); }
 void showFindingHelp(QWidget*, int32_t) { notYet("ヘルプ"); }
 
