@@ -79,6 +79,12 @@ int main(int argc, char** argv) {
         if (run == 0) cold = s;  // the first run measures every character once
         if (s < best) best = s;
     }
-    std::printf("rows %d  pages %d  first run %.3f s  best of %d: %.3f s\n", rows, pages, cold, runs, best);
-    return pages > 0 && cold <= 3.0 ? 0 : 1;
+    // The preview's last page: the whole document laid out again, one page drawn.
+    const auto t0 = std::chrono::steady_clock::now();
+    auto widths = kindWidths(doc.kind, m, &writer);
+    const QImage last = previewPage(doc, m, *widths, pages, pages);
+    const double draw = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("rows %d  pages %d  count: first run %.3f s, best of %d %.3f s  last preview page %.3f s\n", rows,
+                pages, cold, runs, best, draw);
+    return pages > 0 && !last.isNull() && cold <= 3.0 ? 0 : 1;
 }

@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPageSetupDialog>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -255,6 +256,19 @@ void PrintPreviewDialog::printerChanged() {
 }
 
 void PrintPreviewDialog::setupPrinter() {
+    if (installed_) {
+        // The printer and its paper; the pages are chosen when printing.
+        QPrintDialog dialog(printer_.get(), this);
+        dialog.setWindowTitle(QStringLiteral("プリンタ設定"));
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        printer_->setCopyCount(1);
+        if (dialog.exec() == QDialog::Accepted) printerChanged();
+        return;
+    }
+    // No printer: the paper of the PDF the pages would be saved as.
     QPageSetupDialog dialog(printer_.get(), this);
     if (dialog.exec() == QDialog::Accepted) printerChanged();
 }
