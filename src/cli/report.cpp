@@ -6,6 +6,7 @@
 #include "printing/layout/render.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -19,6 +20,16 @@ namespace {
 void quietQt(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
+
+// A platform that needs no display, when one is installed: creating the application
+// object without any would end the program.
+const char* headlessPlatform() {
+    for (const QString& dir : QCoreApplication::libraryPaths()) {
+        if (QFileInfo::exists(dir + "/platforms/libqoffscreen.so")) return "offscreen";
+        if (QFileInfo::exists(dir + "/platforms/libqminimal.so")) return "minimal";
+    }
+    return nullptr;
+}
 }  // namespace
 
 bool writeReport(const std::string& pdfPath, const RunSummary& summary, const std::vector<MediumRecord>& media,
@@ -27,10 +38,16 @@ bool writeReport(const std::string& pdfPath, const RunSummary& summary, const st
     // Fonts and the PDF writer need an application object; no display is needed.
     std::unique_ptr<QGuiApplication> app;
     if (!QGuiApplication::instance()) {
+        const char* platform = headlessPlatform();
+        if (!platform) {
+            qInstallMessageHandler(previous);
+            error = "Qtのoffscreenプラットフォームプラグインが見つかりません。";
+            return false;
+        }
         static int argc = 1;
         static char name[] = "quillmark-check";
         static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", platform);
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
     installFontSubstitutions();
