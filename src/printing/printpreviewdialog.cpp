@@ -142,7 +142,7 @@ PrintPreviewDialog::PrintPreviewDialog(QWidget* parent) : QDialog(parent) {
 
     // The window takes 0.8 of the screen's height, the width of a portrait page.
     if (QScreen* screen = QApplication::primaryScreen()) {
-        const int h = static_cast<int>(screen->availableGeometry().height() * 0.8);
+        const int h = static_cast<int>(screen->geometry().height() * 0.8);
         resize(std::max(640, h * 3 / 4), h);
     }
     preparePrinter();
@@ -172,9 +172,14 @@ void PrintPreviewDialog::preparePrinter() {
     pageLabel_->setText(paging_.label());
 }
 
+print::CharWidths& PrintPreviewDialog::widths() {
+    if (!widths_) widths_ = kindWidths(doc_.kind, metrics_, printer_.get());
+    return *widths_;
+}
+
 int PrintPreviewDialog::count() {
-    widths_ = kindWidths(doc_.kind, metrics_, printer_.get());
-    return countPages(doc_, metrics_, *widths_);
+    widths_.reset();  // the kind, the device or its paper may have changed
+    return countPages(doc_, metrics_, widths());
 }
 
 void PrintPreviewDialog::setDocument(const PrintDocument& doc) {
@@ -191,9 +196,8 @@ void PrintPreviewDialog::setDocument(const PrintDocument& doc) {
 }
 
 void PrintPreviewDialog::drawPage() {
-    if (!widths_) widths_ = kindWidths(doc_.kind, metrics_, printer_.get());
     int pages = 0;
-    canvas_ = previewPage(doc_, metrics_, *widths_, paging_.current, paging_.count, &pages);
+    canvas_ = previewPage(doc_, metrics_, widths(), paging_.current, paging_.count, &pages);
     if (pages > 0) paging_.count = pages;
 }
 
@@ -306,7 +310,7 @@ bool PrintPreviewDialog::printPages(int first, int last) {
         return false;
     }
     bool started = false;
-    const int pages = drawDocument(painter, *printer_, metrics_, started, doc_, metrics_, *widths_, first, last,
+    const int pages = drawDocument(painter, *printer_, metrics_, started, doc_, metrics_, widths(), first, last,
                                    paging_.count, "drawPrinter_");
     painter.end();
     if (pages >= 0) paging_.count = pages;
@@ -337,7 +341,7 @@ bool PrintPreviewDialog::savePdf(const QString& path, int first, int last) {
     }
     bool started = false;
     const int pages =
-        drawDocument(painter, writer, target, started, doc_, metrics_, *widths_, first, last, paging_.count, "drawPrinter_");
+        drawDocument(painter, writer, target, started, doc_, metrics_, widths(), first, last, paging_.count, "drawPrinter_");
     painter.end();
     return pages >= 0;
 }

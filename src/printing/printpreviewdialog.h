@@ -84,6 +84,7 @@ private:
     void showPage();
     void setScrollBars();
     int count();
+    print::CharWidths& widths();
     QString pdfFileName();
 
     std::unique_ptr<QPrinter> printer_;
