@@ -24,7 +24,7 @@ class Layout {
 public:
     Layout(const PrintDocument& doc, const PrinterMetrics& m, CharWidths& widths, const PageRequest& req,
            LayoutSink* sink)
-        : doc_(doc), m_(m), w_(widths), req_(req), sink_(sink), kind_(doc.kind),
+        : doc_(doc), w_(widths), req_(req), sink_(sink), kind_(doc.kind),
           W_(m.paperWidthMm), H_(m.paperHeightMm), d_(m.dotsPerMm > 0 ? m.dotsPerMm : 1),
           th_(textHeightMm(doc.kind)), lineMm_(widths.height() / d_), right_(W_ - kMargin),
           bodyEnd_(H_ - kMargin), bodyTop_(doc.kind == DocKind::ErrLog ? 35.5 : 30) {}
@@ -235,7 +235,6 @@ private:
     }
 
     const PrintDocument& doc_;
-    const PrinterMetrics& m_;
     CharWidths& w_;
     const PageRequest& req_;
     LayoutSink* sink_;
