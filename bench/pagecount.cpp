@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     QPdfWriter writer(&buffer);
     writer.setResolution(kPdfDpi);
     writer.setPageLayout(a4Layout());
-    const PrinterMetrics m = metricsOf(writer.pageLayout(), writer.resolution());
+    const PrinterMetrics m = getPrinterInfo(writer.pageLayout(), writer.resolution());
 
     double best = 1e9, cold = 0;
     int pages = 0;

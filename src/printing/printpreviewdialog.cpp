@@ -132,12 +132,12 @@ PrintPreviewDialog::PrintPreviewDialog(QWidget* parent) : QDialog(parent) {
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(view_, &PageView::clicked, this, &PrintPreviewDialog::clickView);
     connect(view_, &PageView::resized, this, [this] {
-        setScrollBars();
-        showPage();
+        setScrollBar();
+        showPreview();
     });
     for (QScrollBar* bar : {hScroll_, vScroll_})
         connect(bar, &QScrollBar::valueChanged, this, [this] {
-            if (!suspendScroll_) showPage();
+            if (!suspendScroll_) showPreview();
         });
 
     // The window takes 0.8 of the screen's height, the width of a portrait page.
@@ -163,7 +163,7 @@ void PrintPreviewDialog::preparePrinter() {
             printer_->setPageOrientation(QPageLayout::Portrait);
             printer_->setPageSize(QPageSize(QPageSize::A4));
         }
-        metrics_ = metricsOf(printer_->pageLayout(), printer_->resolution());
+        metrics_ = getPrinterInfo(printer_->pageLayout(), printer_->resolution());
     } catch (const std::exception& e) {
         showFailure("印刷", 5, e.what());
     }
@@ -191,8 +191,8 @@ void PrintPreviewDialog::setDocument(const PrintDocument& doc) {
     paging_.current = 1;
     pageLabel_->setText(paging_.label());
     drawPage();
-    setScrollBars();
-    showPage();
+    setScrollBar();
+    showPreview();
 }
 
 void PrintPreviewDialog::drawPage() {
@@ -201,11 +201,11 @@ void PrintPreviewDialog::drawPage() {
     if (pages > 0) paging_.count = pages;
 }
 
-void PrintPreviewDialog::showPage() {
+void PrintPreviewDialog::showPreview() {
     view_->setPlacement(zoom_, hScroll_->value(), vScroll_->value());
 }
 
-void PrintPreviewDialog::setScrollBars() {
+void PrintPreviewDialog::setScrollBar() {
     suspendScroll_ = true;
     hScroll_->setRange(0, scrollMaximum(canvas_.width(), view_->width(), zoom_));
     vScroll_->setRange(0, scrollMaximum(canvas_.height(), view_->height(), zoom_));
@@ -220,21 +220,21 @@ void PrintPreviewDialog::nextPage() {
     if (!paging_.next()) return;
     pageLabel_->setText(paging_.label());
     drawPage();
-    showPage();
+    showPreview();
 }
 
 void PrintPreviewDialog::previousPage() {
     if (!paging_.previous()) return;
     pageLabel_->setText(paging_.label());
     drawPage();
-    showPage();
+    showPreview();
 }
 
 void PrintPreviewDialog::clickView(QPoint pos) {
     if (zoom_ == kWholePage) {
         if (!canZoomIn(canvas_.size(), view_->size())) return;
         zoom_ = kActualSize;
-        setScrollBars();
+        setScrollBar();
         const QPoint values = zoomScrollValues(pos, view_->origin(), canvas_.size(), view_->size());
         suspendScroll_ = true;
         hScroll_->setValue(values.x());
@@ -242,21 +242,21 @@ void PrintPreviewDialog::clickView(QPoint pos) {
         suspendScroll_ = false;
     } else {
         zoom_ = kWholePage;
-        setScrollBars();
+        setScrollBar();
     }
-    showPage();
+    showPreview();
 }
 
 void PrintPreviewDialog::printerChanged() {
-    metrics_ = metricsOf(printer_->pageLayout(), printer_->resolution());
+    metrics_ = getPrinterInfo(printer_->pageLayout(), printer_->resolution());
     paging_.current = 1;
     zoom_ = kWholePage;
     const int pages = count();
     if (pages >= 0) paging_.count = pages;
     drawPage();
     pageLabel_->setText(paging_.label());
-    setScrollBars();
-    showPage();
+    setScrollBar();
+    showPreview();
 }
 
 void PrintPreviewDialog::setupPrinter() {
@@ -333,7 +333,7 @@ bool PrintPreviewDialog::savePdf(const QString& path, int first, int last) {
     writer.setPageLayout(QPageLayout(paper.pageSize(), paper.orientation(), QMarginsF(0, 0, 0, 0)));
     writer.setTitle(qs(doc_.title));
     writer.setCreator(QStringLiteral("Quillmark"));
-    const PrinterMetrics target = metricsOf(writer.pageLayout(), writer.resolution());
+    const PrinterMetrics target = getPrinterInfo(writer.pageLayout(), writer.resolution());
     QPainter painter;
     if (!painter.begin(&writer)) {
         showMessage("PDF保存", "ファイルを作成できません。\n" + path.toStdString());

@@ -81,8 +81,8 @@ public slots:
 private:
     void preparePrinter();
     void drawPage();
-    void showPage();
-    void setScrollBars();
+    void showPreview();
+    void setScrollBar();
     int count();
     print::CharWidths& widths();
     QString pdfFileName();

@@ -42,7 +42,7 @@ public:
         buffer_.open(QIODevice::WriteOnly);
         writer_.setResolution(print::kPdfDpi);
         writer_.setPageLayout(print::a4Layout());
-        metrics = print::metricsOf(writer_.pageLayout(), writer_.resolution());
+        metrics = print::getPrinterInfo(writer_.pageLayout(), writer_.resolution());
     }
     print::CharWidths& widths(print::DocKind kind) {
         keep_ = print::kindWidths(kind, metrics, &writer_);

@@ -38,7 +38,7 @@ PrinterMetrics makeMetrics(int dpiX, int dpiY, const QRect& fullRect, const QRec
     return m;
 }
 
-PrinterMetrics metricsOf(const QPageLayout& layout, int dpi) {
+PrinterMetrics getPrinterInfo(const QPageLayout& layout, int dpi) {
     return makeMetrics(dpi, dpi, layout.fullRectPixels(dpi), layout.paintRectPixels(dpi));
 }
 

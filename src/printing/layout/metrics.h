@@ -31,7 +31,7 @@ struct PrinterMetrics {
 // fullRect: the paper in device units; paintRect: the printable area within it (the
 // painter's origin is its top left corner).
 PrinterMetrics makeMetrics(int dpiX, int dpiY, const QRect& fullRect, const QRect& paintRect);
-PrinterMetrics metricsOf(const QPageLayout& layout, int dpi);
+PrinterMetrics getPrinterInfo(const QPageLayout& layout, int dpi);
 
 // The preview's page image: 4 pixels per millimetre, origin at the paper's corner.
 inline constexpr int kPreviewDotsPerMm = 4;

@@ -61,11 +61,13 @@ private:
     }
     void line(double x1, double y1, double x2, double y2) { sink_->line(x1, y1, x2, y2); }
 
-    // Wrapped text with its top left corner at (x, y) and width in millimetres.
-    void multiText(double x, double y, double widthMm, const std::string& s) {
+    // Wrapped text with its top left corner at (x, y) and width in millimetres, each piece
+    // where its characters fall; answers the height used.
+    double DrawMultiText(double x, double y, double widthMm, const std::string& s) {
         pieces_.clear();
-        wrapText(w_, s, units(widthMm), &pieces_);
+        const int lines = wrapText(w_, s, units(widthMm), &pieces_);
         for (const TextPiece& p : pieces_) text(x + p.x / d_, y + p.line * lineMm_, p.text);
+        return lines * lineMm_;
     }
     int lines(double widthMm, const std::string& s) { return wrapText(w_, s, units(widthMm)); }
 
@@ -77,8 +79,8 @@ private:
         sink_->beginPage(page_);
         const double left = kMargin;
         if (kind_ == DocKind::ErrLog) {
-            multiText(left, 15, right_ - left, doc_.title);
-            if (!doc_.subTitle.empty()) multiText(left, 20, right_ - left, doc_.subTitle);
+            DrawMultiText(left, 15, right_ - left, doc_.title);
+            if (!doc_.subTitle.empty()) DrawMultiText(left, 20, right_ - left, doc_.subTitle);
         } else {
             text(left, 15, kind_ == DocKind::Doc ? header_ : qs(doc_.title));
         }
@@ -210,26 +212,26 @@ private:
         switch (kind_) {
             case DocKind::Xml: {
                 const int v = xmlContentWidth(W_);
-                multiText(left + 3 * level, top, 60 - 3 * level, r.name);
-                multiText(left + 60, top, v, r.content);
-                multiText(left + 60 + v, top, W_ - 90 - v, r.note);
+                DrawMultiText(left + 3 * level, top, 60 - 3 * level, r.name);
+                DrawMultiText(left + 60, top, v, r.content);
+                DrawMultiText(left + 60 + v, top, W_ - 90 - v, r.note);
                 break;
             }
             case DocKind::File: {
                 const int c = fileContentWidth(W_);
-                multiText(left + 3 * level, top, index == 0 ? W_ - 30 : 40 - 3 * level, r.name);
+                DrawMultiText(left + 3 * level, top, index == 0 ? W_ - 30 : 40 - 3 * level, r.name);
                 text(left + 40, top, qs(r.time));
-                multiText(left + 70, top, c, r.content);
-                multiText(left + 70 + c, top, W_ - 100 - c, r.note);
+                DrawMultiText(left + 70, top, c, r.content);
+                DrawMultiText(left + 70 + c, top, W_ - 100 - c, r.note);
                 break;
             }
             case DocKind::Doc:
                 text(left + 10 + 3 * r.level, top, qs(r.name));
-                multiText(left, top, nearest((W_ - 130) / 2.0), r.mark);
+                DrawMultiText(left, top, nearest((W_ - 130) / 2.0), r.mark);
                 break;
             case DocKind::ErrLog:
-                multiText(left, top, 70, r.name);
-                multiText(left + 70, top, W_ - 30 - 70, r.content);
+                DrawMultiText(left, top, 70, r.name);
+                DrawMultiText(left + 70, top, W_ - 30 - 70, r.content);
                 break;
         }
     }

@@ -95,7 +95,7 @@ bool writePdf(const QString& path, const std::vector<PrintDocument>& docs, const
     writer.setPageLayout(layout);
     writer.setTitle(pdfTitle);
     writer.setCreator(QStringLiteral("Quillmark"));
-    const PrinterMetrics m = metricsOf(writer.pageLayout(), writer.resolution());
+    const PrinterMetrics m = getPrinterInfo(writer.pageLayout(), writer.resolution());
     QPainter painter;
     if (!painter.begin(&writer)) return failed(QStringLiteral("PDFファイルを作成できません。"));
     bool started = false;
