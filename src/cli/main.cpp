@@ -13,6 +13,9 @@
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
+#ifdef QM_HAVE_REPORT
+#include "cli/report.h"  // --report
+#endif
 
 #include <unistd.h>
 #ifdef __GLIBC__
@@ -51,6 +54,7 @@ void usage(std::ostream& out) {
            "  --processes  チェックする工程（省略時は成果から判定、空文字列で工程なし）\n"
            "  --from/--to  ファイル更新日のチェック期間\n"
            "  --json       結果をJSONで出力します\n"
+           "  --report F   チェック結果をPDFファイルFに出力します\n"
            "終了コード: 0 エラーなし, 1 エラー検出, 2 チェックできません\n";
 }
 
@@ -230,6 +234,7 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
     Options opt;
+    std::string reportPath;  // --report FILE.pdf
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -240,6 +245,14 @@ int main(int argc, char** argv) {
         };
         if (a == "-h" || a == "--help") { usage(std::cout); return kExitClean; }
         if (a == "--json") { opt.json = true; continue; }
+        if (a == "--report") {  // --report FILE.pdf
+            if (i + 1 >= args.size()) { usage(std::cerr); return fail("quillmark-check", a + " に値がありません。"); }
+            reportPath = args[++i];
+#ifndef QM_HAVE_REPORT
+            return fail("quillmark-check", "--report はこのビルドでは使えません。");
+#endif
+            continue;
+        }
         if (a == "--type" || a == "--processes" || a == "--from" || a == "--to" || a == "--setting-dir" || a == "--log-dir") {
             auto v = value(a.c_str());
             if (!v) { usage(std::cerr); return fail("quillmark-check", a + " に値がありません。"); }
@@ -364,5 +377,11 @@ int main(int argc, char** argv) {
     RunSummary summary = readRunSummary(app.logPath, type, in.mediaNum);
     if (opt.json) printJson(summary, records, app.logPath, flags);
     else printText(summary, records, app.logPath, flags);
+#ifdef QM_HAVE_REPORT
+    if (!reportPath.empty()) {  // --report: neither the logs nor the exit status change
+        std::string why;
+        if (!writeReport(reportPath, summary, records, first, why)) std::cerr << "PDF出力: " << reportPath << ": " << why << "\n";
+    }
+#endif
     return summary.anyFinding ? kExitFindings : kExitClean;
 }

@@ -19,6 +19,5 @@ void showXmlView(QWidget*, AppState&, int16_t, int, const std::string&, const st
     notYet("管理ファイル参照");
 }
 void showDeliverablesList(QWidget*, AppState&, DeliverablesList&) { notYet("成果一覧"); }
-void showPrintPreview(QWidget*, const print::PrintDocument&) { notYet("印刷"); }
 
 }  // namespace qm::desktop

@@ -1,0 +1,37 @@
+#include "checks/resultreport.h"
+
+#include "checks/resultprint.h"
+
+namespace qm {
+
+std::vector<print::PrintDocument> reportDocuments(const RunSummary& summary, const std::vector<MediumRecord>& media,
+                                                  const std::string& deliveryFolder, const std::string& date) {
+    std::vector<print::PrintDocument> docs;
+    auto emit = [&](const MediumResult& m) {
+        const std::string stored =
+            m.number >= 1 && m.number <= static_cast<int>(media.size()) ? media[m.number - 1].path : std::string();
+        for (const CheckTypeResult& t : m.types) {
+            if (t.findings.empty()) continue;
+            for (size_t k = 0; k < kCheckTypes.size(); ++k)
+                if (t.key == kCheckTypes[k].key) docs.push_back(checkResultDocument(m, k, stored));
+        }
+    };
+    // The whole delivery comes last whatever order the summary holds.
+    for (const MediumResult& m : summary.media)
+        if (m.number != 0) emit(m);
+    for (const MediumResult& m : summary.media)
+        if (m.number == 0) emit(m);
+    if (docs.empty()) {
+        print::PrintDocument doc;
+        doc.kind = print::DocKind::ErrLog;
+        doc.title = "成果チェック結果";
+        doc.subTitle = "チェック場所 " + deliveryFolder + "\u3000\u3000チェック日 " + date;
+        print::PrintRecord r;
+        r.content = "チェックの結果、エラーは検出されませんでした。";
+        doc.records.push_back(std::move(r));
+        docs.push_back(std::move(doc));
+    }
+    return docs;
+}
+
+}  // namespace qm
