@@ -72,7 +72,6 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
                                           "また、管理ファイルが正しく作成されているかチェックします。"));
     auto* lblInfoV =
         label(fraMenu_, "lblInfoV", QStringLiteral("成果メディア（CD/DVD/BD）、または指定フォルダ内の成果を参照します。"));
-    for (auto* l : {lblInfoC, lblInfoV}) l->setWordWrap(true);
     auto* menuGrid = new QGridLayout(fraMenu_);
     menuGrid->addWidget(cmdCheck_, 0, 0);
     menuGrid->addWidget(lblInfoC, 0, 1);
@@ -140,7 +139,7 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
             app_.logFolderProblem.empty() ? std::string("ログフォルダを作成できないため、チェックできません。")
                                           : app_.logFolderProblem));
     }
-    resize(720, 400);
+    resize(860, 400);
 }
 
 void MainWindow::checkDelivery() {

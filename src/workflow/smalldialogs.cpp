@@ -56,6 +56,7 @@ ResultTypeDialog::ResultTypeDialog(QWidget* parent) : QDialog(parent) {
     top->addLayout(options);
     top->addLayout(buttons);
 
+    setMinimumWidth(300);
     connect(ok, &QPushButton::clicked, this, &ResultTypeDialog::onOk);
     connect(cancel, &QPushButton::clicked, this, &ResultTypeDialog::reject);
 }
