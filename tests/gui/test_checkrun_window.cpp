@@ -4,6 +4,7 @@
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
+#include "gui/modal.h"
 #include "gui/screens.h"
 #include "workflow/checkrundialog.h"
 #include "workflow/desktopsettings.h"
@@ -159,6 +160,38 @@ private slots:
         child<QCheckBox>(&next, "chkCheckDate")->setChecked(false);
         next.reject();
         QCOMPARE(app.checkDate, uint8_t(0));
+    }
+
+    void laterMediaAreAskedForWithTheLocationDialog() {
+        const std::string medium = QDir(QM_SOURCE_DIR).absoluteFilePath("samples/cadastral").toStdString() + "/";
+        qm::VolumeInfo info;
+        QVERIFY(qm::GetVolumeInfo(medium, info));
+        app.lastPath = medium;
+        CheckRunDialog dlg(app);
+        dlg.SetJudgeResult(1, 2, flagsOf({"C"}), medium, info.serial);
+        int result = 0;
+        connect(&dlg, &CheckRunDialog::runFinished, [&](int r) { result = r; });
+        dlg.show();
+        sink.shown.clear();
+        // Medium 2: the dialog comes preset with the last location; giving medium 1 again
+        // is refused and asked again; cancelling then stops the run.
+        QStringList requests, presets;
+        std::function<void(QWidget*)> answer = [&](QWidget* loc) {
+            requests << child<QLabel>(loc, "lblInfo")->text();
+            presets << child<QLineEdit>(loc, "txtCheckFolder")->text();
+            if (requests.size() == 1) {
+                qm::test::onNextModal(answer, nullptr);
+                child<QPushButton>(loc, "cmdOK")->click();
+            } else {
+                child<QPushButton>(loc, "cmdCancel")->click();
+            }
+        };
+        qm::test::onNextModal(answer, &dlg);
+        child<QPushButton>(&dlg, "cmdStart")->click();
+        QCOMPARE(requests, (QStringList{"成果2枚目の場所を指定してください。", "成果2枚目の場所を指定してください。"}));
+        QCOMPARE(presets.value(0), QString::fromStdString(medium));
+        QCOMPARE(result, int(qm::kRunStopped));
+        QCOMPARE(messagesShown(), (QStringList{"成果メディア: 指定した成果は、既にチェックしています。", "Quillmark: 中断しました。"}));
     }
 
     void closingDuringTheRunStopsIt() {
