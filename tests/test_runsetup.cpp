@@ -1,6 +1,6 @@
 // What the check run window and the main window decide before a run: the start
-// validation in field order, presets and steps, the judgements shown, the inspection of
-// medium 1, and a stop that ends the walk of a large medium.
+// validation in field order, presets, the judgements shown, the inspection of medium 1,
+// and a stop that ends the walk of a large medium.
 #include "checks/checkrun.h"
 #include "checks/runsetup.h"
 #include "foundation/appstate.h"
@@ -100,7 +100,7 @@ TEST(RunSetup, AcceptedFormGivesTheRunInputOfTheShownFrame) {
     EXPECT_EQ(in.dateE[0], 0);
 }
 
-TEST(RunSetup, PresetsAndMediaSteps) {
+TEST(RunSetup, PresetsLeaveFR) {
     qm::ProcessFlags b;
     b.flag[qm::ProcessFlags::indexOf("FR")] = 1;
     qm::applyPreset(qm::ProcessPreset::Land, b);
@@ -110,14 +110,6 @@ TEST(RunSetup, PresetsAndMediaSteps) {
     qm::applyPreset(qm::ProcessPreset::Mix, b);
     EXPECT_EQ(b.codes(), "E,F1,F2,G,PA,PB,PC,PE,FR,H");
 
-    EXPECT_EQ(qm::mediaCountUp("998"), "999");
-    EXPECT_EQ(qm::mediaCountUp("999"), "999");
-    EXPECT_EQ(qm::mediaCountUp("abc"), "1");
-    EXPECT_EQ(qm::mediaCountUp("01"), "2");
-    EXPECT_EQ(qm::mediaCountDown("1"), "1");
-    EXPECT_EQ(qm::mediaCountDown("x"), "1");
-    EXPECT_EQ(qm::mediaCountDown("999"), "998");
-    EXPECT_EQ(qm::mediaCountDown("2"), "1");
 }
 
 TEST(RunSetup, JudgementsShownInTheWindow) {
@@ -139,21 +131,6 @@ TEST(RunSetup, JudgementsShownInTheWindow) {
     EXPECT_EQ(qm::presetFromJudgement(7, 1, judged).itemIndex, -1);
     EXPECT_EQ(qm::resultTypeNotice(0), "");
     EXPECT_EQ(qm::resultTypeNotice(2), "「官民境界等先行調査成果電子納品要領」　平成２９年４月版　を基に検査します。");
-}
-
-TEST(RunSetup, RememberedPeriodRoundTrips) {
-    qm::AppState app;
-    app.dateE[0] = "2026";
-    app.dateE[1] = "12";
-    app.dateE[2] = "7";
-    auto p = qm::rememberedDates(app);
-    EXPECT_FALSE(p.checkDate);
-    EXPECT_EQ(p.dates, (std::array<std::string, 6>{"1900", "1", "1", "2026", "12", "7"}));
-    p.checkDate = true;
-    p.dates[1] = "";
-    qm::rememberDates(app, p);
-    EXPECT_EQ(app.checkDate, 1);
-    EXPECT_EQ(qm::rememberedDates(app).dates[1], "");
 }
 
 TEST(RunSetup, InspectionOfMediumOne) {

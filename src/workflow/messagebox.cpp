@@ -7,7 +7,23 @@
 
 namespace qm::desktop {
 
+namespace {
+
+// A box shown during a long operation takes the normal cursor while it is up.
+struct NormalCursor {
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    NormalCursor() {
+        if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~NormalCursor() {
+        if (busy) QApplication::restoreOverrideCursor();
+    }
+};
+
+}  // namespace
+
 MsgAnswer MessageBoxSink::show(const Message& m) {
+    NormalCursor cursor;
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
     QMessageBox box(parent);
