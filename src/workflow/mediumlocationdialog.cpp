@@ -179,12 +179,12 @@ void MediumLocationDialog::onOk() {
             return;
         }
     }
+    // A slow disc is examined under the hourglass; its boxes take the normal cursor.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     lblInfo3_->setVisible(true);
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QApplication::restoreOverrideCursor();
-    // CheckPath may ask a question; the normal cursor is back for it.
     const bool accepted = CheckPath(location);
+    QApplication::restoreOverrideCursor();
     lblInfo3_->setVisible(false);
     if (!accepted) return;
     checkFolder_ = location;
