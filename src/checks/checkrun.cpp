@@ -73,6 +73,8 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
     folderCheck.setCheckCondition(T, selection, in.dateS[0], in.dateS[1], in.dateS[2], in.dateE[0], in.dateE[1],
                                   in.dateE[2]);
     if (obs) folderCheck.setProgress([obs](int64_t n) { obs->entriesWalked(n); });
+    // A stop during the walk of a large medium ends the walk rather than waiting for it.
+    folderCheck.setStopFlag(&app.stop);
 
     CJobFileCheck jobCheck;
     jobCheck.setResultType(T);
@@ -136,6 +138,7 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         ListingCacheScope mediumListings;
         const std::string folderLog = logs + folderLogName(n);
         folderCheck.checkFolder(location, static_cast<int16_t>(N), folderLog);
+        if (stopRequested(app, obs)) { result = kRunStopped; break; }
 
         const std::string indexFile = managementFile(location, "INDEX_D.XML");
         const std::string surveyFile = managementFile(location, "SURVEY\\SURVEY.XML");

@@ -307,6 +307,10 @@ int16_t CFolderCheck::checkFolder(const std::string& strPath, int16_t intMediaNu
 
     const int16_t a = searchFolder("", log);
     if (progress_) progress_(walked_);
+    if (stop_ && stop_->load()) {
+        log.CloseFile();
+        return a;
+    }
     const int16_t b = checkNeedFile(checkPath_, log);
     const int16_t c = checkResultFile(checkPath_, intMediaNum, log);
     log.CloseFile();
@@ -404,6 +408,7 @@ int16_t CFolderCheck::searchFolder(const std::string& relativePath, CErrorLog& c
     bool overall = enter(relativePath.empty() ? checkPath_ : withTrailingSeparator(joinRel(checkPath_, relativePath)),
                          relativePath);
     while (!stack.empty()) {
+        if (stop_ && stop_->load(std::memory_order_relaxed)) break;
         const size_t top = stack.size() - 1;
         if (stack[top].next < stack[top].folders.size()) {
             const DirEntry folder = stack[top].folders[stack[top].next++];

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ public:
 
     // Called now and then during the walk with the number of entries walked so far.
     void setProgress(std::function<void(int64_t)> cb) { progress_ = std::move(cb); }
+    // A stop request that ends the walk of checkFolder early (its later checks are then
+    // left out); null for none. The flag must outlive the checker.
+    void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
 
     // Numbering check of one folder's result files (names as listed). processCode is
     // empty for OTHRS and DOC; folderType is "WORK", "DATA", "OTHS" or "DOC";
@@ -125,6 +129,7 @@ private:
     std::vector<ProcessEntry> processes_;
     std::vector<PdfOrderRow> pdfOrder_;
     std::function<void(int64_t)> progress_;
+    const std::atomic<bool>* stop_ = nullptr;
     int64_t walked_ = 0;
     int64_t lastReported_ = 0;
 };

@@ -102,6 +102,15 @@ int32_t GetDriveTypeOfPath(const std::string& path);
 // Volume data of the file system that holds path; false when nothing can be read.
 bool GetVolumeInfo(const std::string& path, VolumeInfo& info);
 
+// A mounted volume that a user would pick as a medium: removable and optical media and
+// whatever is mounted below /media, /run/media or /mnt. Label: the volume label, or empty.
+struct PickableVolume {
+    std::string mountPoint;
+    std::string label;
+    int32_t driveType = kDriveUnknown;
+};
+std::vector<PickableVolume> listPickableVolumes();
+
 // Per-user folders.
 std::string GetTempFolder();       // ends in a separator, or empty
 std::string programFolder(const char* argv0);  // folder of the running program, ends in a separator

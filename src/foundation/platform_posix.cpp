@@ -496,6 +496,56 @@ bool GetVolumeInfo(const std::string& path, VolumeInfo& info) {
     return true;
 }
 
+namespace {
+
+// Whether the block device major:minor is marked removable (a partition asks its disk).
+bool isRemovableDevice(unsigned major, unsigned minor) {
+    char buf[PATH_MAX];
+    const std::string link = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
+    if (!::realpath(link.c_str(), buf)) return false;
+    std::string dir = buf;
+    for (int up = 0; up < 2 && !dir.empty(); ++up) {
+        std::ifstream in(dir + "/removable");
+        char c = 0;
+        if (in >> c) return c == '1';
+        const size_t slash = dir.find_last_of('/');
+        if (slash == std::string::npos) break;
+        dir.erase(slash);
+    }
+    return false;
+}
+
+bool underFolder(const std::string& path, const char* folder) {
+    const size_t n = std::strlen(folder);
+    return path.compare(0, n, folder) == 0 && path.size() > n && path[n] == '/';
+}
+
+}  // namespace
+
+std::vector<PickableVolume> listPickableVolumes() {
+    std::vector<PickableVolume> out;
+    for (const auto& m : readMounts()) {
+        const bool optical = m.fsType == "iso9660" || m.fsType == "udf";
+        const bool removable = m.major != 0 && isRemovableDevice(m.major, m.minor);
+        const bool userPlace = underFolder(m.mountPoint, "/media") || underFolder(m.mountPoint, "/run/media") ||
+                               underFolder(m.mountPoint, "/mnt");
+        if (!optical && !removable && !userPlace) continue;
+        // A mount point mounted over again is listed once.
+        bool seen = false;
+        for (const auto& v : out) seen = seen || v.mountPoint == m.mountPoint;
+        if (seen) continue;
+        PickableVolume v;
+        v.mountPoint = m.mountPoint;
+        if (m.major != 0) {
+            const std::string label = diskLinkFor("/dev/disk/by-label", makedev(m.major, m.minor));
+            if (!label.empty()) v.label = unescapeUdev(label);
+        }
+        v.driveType = optical ? kDriveCdRom : removable ? kDriveRemovable : GetDriveTypeOfPath(m.mountPoint);
+        out.push_back(std::move(v));
+    }
+    return out;
+}
+
 // ---- Per-user folders ------------------------------------------------------------
 
 std::string GetTempFolder() {

@@ -1,0 +1,8 @@
+// The program's icon, drawn rather than loaded so that it needs no resource file.
+#pragma once
+
+#include <QIcon>
+
+namespace qm::desktop {
+QIcon appIcon();
+}
