@@ -303,3 +303,22 @@ TEST_F(UnreadableMediaTest, PermissionDeniedFoldersUnderTheHeadlessCommand) {
     EXPECT_NE(stdoutText.find("フォルダ又はファイルを読み取れません"), std::string::npos) << stdoutText;
     EXPECT_EQ(stdoutText.find("エラーは検出されませんでした"), std::string::npos) << stdoutText;
 }
+
+// Nested folders whose places outgrow the longest path a finding names: every level up to
+// that length is listed and judged, the next one is recorded as a path too long, and the
+// log stays bounded.
+TEST_F(UnreadableMediaTest, PlacesLongerThanAnyPathEndTheWalkDownThere) {
+    const std::string name(200, 'a');
+    ASSERT_EQ(hostile::makeChain(top, name, 200), 200);
+    EXPECT_EQ(run({top.string()}), 0);
+    const auto found = qm::readLogFindings((logs / "FolderCheck_001.log").string(), true);
+    const size_t listed = 32767 / (name.size() + 1);  // levels whose place fits
+    // Each folder's name is judged (10201), the one past the length is not listed (10001).
+    ASSERT_EQ(found.size(), listed + 2);
+    EXPECT_EQ(found[listed].number, 10201);
+    EXPECT_EQ(found[listed + 1].number, 10001);
+    EXPECT_EQ(found[listed + 1].place.size(), (listed + 1) * (name.size() + 1) - 1);
+    EXPECT_LT(fs::file_size(logs / "FolderCheck_001.log"), 4u << 20);
+    const std::string text = qm::fromCp932(readBytes(logs / "FolderCheck_001.log"));
+    EXPECT_NE(text.find(name + ",フォルダ又はファイルを読み取れません,パスが長すぎます\r\n"), std::string::npos);
+}

@@ -38,6 +38,10 @@ constexpr const char* kMsgBadName = "規定以外の名称のファイルが存�
 constexpr const char* kMsgUnknownFile = "規定以外の成果ファイルが存在します";
 constexpr const char* kMsgUnreadable = "フォルダ又はファイルを読み取れません";
 constexpr int32_t kCodeUnreadable = 10001;
+// The longest place a finding names (bytes): the longest path Windows can name, so no
+// reader of a delivery reaches a deeper level. Bounding it bounds what a chain of nested
+// folders can make the logs hold; a deeper level is recorded as a path too long.
+constexpr size_t kLongestPlace = 32767;
 
 const LikePattern& resultNamePattern() {
     static const LikePattern p("[A-Z][A-Z][A-Z1-9][A-Z]####.*");
@@ -468,6 +472,11 @@ int16_t CFolderCheck::searchFolder(const std::string& relativePath, CErrorLog& c
             } else if (judgeEntryDate(folder, true)) {
                 clsErrorLog.writeErrorLog(10301, "", rel + folder.name, kMsgFolderDate);
                 stack[top].result = true;
+            }
+            if (rel.size() + folder.name.size() + 1 > kLongestPlace) {
+                recordUnreadable(clsErrorLog, rel + folder.name, readFailureReason(ENAMETOOLONG));
+                stack[top].result = true;
+                continue;
             }
             native.resize(nativeLen);
             const size_t from = anchors.empty() ? 0 : anchors.back().at;
