@@ -139,6 +139,7 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         const std::string folderLog = logs + folderLogName(n);
         folderCheck.checkFolder(location, static_cast<int16_t>(N), folderLog);
         if (stopRequested(app, obs)) { result = kRunStopped; break; }
+        relation.setUnreadablePlaces(location, folderCheck.unreadablePlaces());
 
         const std::string indexFile = managementFile(location, "INDEX_D.XML");
         const std::string surveyFile = managementFile(location, "SURVEY\\SURVEY.XML");
@@ -171,6 +172,9 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         if (relationWanted(r, surveyFile)) {
             int16_t rr = relation.checkRelation_Survey(surveyFile, location, surveyLog, folderLog);
             if (rr >= 0) result |= rr;
+        } else {
+            // Without its own SURVEY.XML the medium's folders still count as present.
+            result |= relation.markHoldings_Survey(location, folderLog);
         }
         if (stopRequested(app, obs)) { result = kRunStopped; break; }
 
@@ -180,6 +184,8 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         if (relationWanted(r, tskFile)) {
             int16_t rr = relation.checkRelation_Tiseki(tskFile, location, tskLog, folderLog);
             if (rr >= 0) result |= rr;
+        } else {
+            result |= relation.markHoldings_Tiseki(location, folderLog);
         }
         if (stopRequested(app, obs)) { result = kRunStopped; break; }
 

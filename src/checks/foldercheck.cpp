@@ -36,6 +36,12 @@ constexpr const char* kMsgPdfFirst = "PDF成果ファイル名の番号が、他
 constexpr const char* kMsgPdfLast = "PDF以外の成果ファイル名の番号が、PDF成果ファイル名の番号より前になっていません";
 constexpr const char* kMsgBadName = "規定以外の名称のファイルが存在します";
 constexpr const char* kMsgUnknownFile = "規定以外の成果ファイルが存在します";
+constexpr const char* kMsgUnreadable = "フォルダ又はファイルを読み取れません";
+constexpr int32_t kCodeUnreadable = 10001;
+// The longest place a finding names (bytes): the longest path Windows can name, so no
+// reader of a delivery reaches a deeper level. Bounding it bounds what a chain of nested
+// folders can make the logs hold; a deeper level is recorded as a path too long.
+constexpr size_t kLongestPlace = 32767;
 
 const LikePattern& resultNamePattern() {
     static const LikePattern p("[A-Z][A-Z][A-Z1-9][A-Z]####.*");
@@ -74,6 +80,9 @@ bool endsWith(const std::string& s, const std::string& tail) {
 std::string withoutTrailingBackslash(const std::string& rel) {
     return endsWith(rel, "\\") ? rel.substr(0, rel.size() - 1) : rel;
 }
+
+// The key of a place in the set of places that could not be read.
+std::string placeKey(const std::string& place) { return upperAscii(withoutTrailingBackslash(place)); }
 
 std::string lastCharacter(const std::string& s) {
     int n = countChars(s);
@@ -221,6 +230,7 @@ void CFolderCheck::setCheckCondition(int16_t intResultType, const uint8_t proces
         }
     }
     for (ProcessEntry& e : processes_) e.found = 0;
+    processAreasUnknown_ = false;
 
     if (startYear != 0 || endYear != 0) {
         dateCheck_ = true;
@@ -304,6 +314,7 @@ int16_t CFolderCheck::checkFolder(const std::string& strPath, int16_t intMediaNu
     }
     walked_ = 0;
     lastReported_ = 0;
+    unreadable_.clear();
 
     const int16_t a = searchFolder("", log);
     if (progress_) progress_(walked_);
@@ -320,19 +331,36 @@ int16_t CFolderCheck::checkFolder(const std::string& strPath, int16_t intMediaNu
     return a;
 }
 
+void CFolderCheck::recordUnreadable(CErrorLog& log, const std::string& place, const std::string& reason) {
+    if (!unreadable_.insert(placeKey(place)).second) return;
+    log.writeErrorLog(kCodeUnreadable, reason, withoutTrailingBackslash(place), kMsgUnreadable);
+}
+
+bool CFolderCheck::underUnreadable(const std::string& place) const {
+    if (unreadable_.empty()) return false;
+    const std::string key = placeKey(place);
+    if (unreadable_.count(std::string())) return true;
+    for (size_t i = key.find('\\'); i != std::string::npos; i = key.find('\\', i + 1))
+        if (unreadable_.count(key.substr(0, i))) return true;
+    return unreadable_.count(key) != 0;
+}
+
 // Judges one folder level: the listing is taken whole first; files are judged here,
-// sub-folders are handed back for the walk. False when the folder could not be listed.
-bool CFolderCheck::judgeLevel(const std::string& nativePath, const std::string& relativePath, CErrorLog& log,
-                              std::vector<DirEntry>& folders, bool& recorded) {
+// sub-folders are handed back for the walk. False when the folder could not be listed
+// (recorded as 10001: what it holds is unknown, so it is neither judged nor empty).
+bool CFolderCheck::judgeLevel(const FolderAnchor* base, const std::string& nativePath,
+                              const std::string& relativePath, CErrorLog& log, std::vector<DirEntry>& folders,
+                              bool& recorded) {
     // Dates are read only when they are judged.
-    Listing listing = dateCheck_ ? listFolder(nativePath) : listFolderNames(nativePath);
+    Listing listing = listFolderAt(base, nativePath, dateCheck_);
     walked_ += static_cast<int64_t>(listing.entries.size());
     if (progress_ && walked_ - lastReported_ >= 500) {
         lastReported_ = walked_;
         progress_(walked_);
     }
     if (!listing.ok) {
-        showFailure("searchFolder", listing.errorNumber, listing.error);
+        recordUnreadable(log, relativePath, listing.error);
+        recorded = true;
         return false;
     }
 
@@ -355,12 +383,22 @@ bool CFolderCheck::judgeLevel(const std::string& nativePath, const std::string& 
             log.writeErrorLog(10203, "", relativePath + f.name, kMsgFileName);
             recorded = true;
         }
-        if (judgeEntryDate(f, false)) {
+        if (f.detailError != 0) {
+            recordUnreadable(log, relativePath + f.name, detailFailure(f));
+            recorded = true;
+        } else if (judgeEntryDate(f, false)) {
             log.writeErrorLog(10302, "", relativePath + f.name, kMsgFileDate);
             recorded = true;
         }
     }
     return true;
+}
+
+// The reason of an entry whose details could not be read: its date when dates are
+// judged, else its kind.
+std::string CFolderCheck::detailFailure(const DirEntry& e) const {
+    return std::string(dateCheck_ ? "更新日時を読み取れません（" : "種類を読み取れません（") +
+           readFailureReason(e.detailError) + "）";
 }
 
 // True when the entry's date is to be recorded as out of the range.
@@ -380,53 +418,95 @@ bool CFolderCheck::judgeEntryDate(const DirEntry& e, bool isFolder) const {
 // Depth-first walk below the check path. The pending sub-folders of every open level
 // are kept on an explicit stack, so the depth of the tree does not bound the walk; the
 // order of the records is that of a recursive walk that finishes each sub-folder's whole
-// subtree before judging the next sub-folder of the same level.
+// subtree before judging the next sub-folder of the same level. The native path and the
+// place of the current level are kept in one buffer each, cut back as levels close. When
+// a level's path would be longer than the system accepts, its parent is kept open and the
+// levels below are listed relative to it.
 int16_t CFolderCheck::searchFolder(const std::string& relativePath, CErrorLog& clsErrorLog) {
     struct Level {
-        std::string native;
-        std::string relative;
+        size_t nativeLen = 0;  // the level's path in `native`, with its separator
+        size_t relLen = 0;     // its place in `rel`, with its "\"
         std::vector<DirEntry> folders;
         size_t next = 0;
         bool result = false;
     };
+    struct Anchor {
+        FolderAnchor folder;
+        size_t at = 0;  // where the paths taken relative to it begin in `native`
+    };
     std::vector<Level> stack;
-    const std::string sep(1, nativeSeparator());
+    std::vector<Anchor> anchors;
+    std::string native =
+        relativePath.empty() ? checkPath_ : withTrailingSeparator(joinRel(checkPath_, relativePath));
+    std::string rel = relativePath;
+    const size_t longest = longestPath();
+    const char sep = nativeSeparator();
 
-    // Judges a level; a level with sub-folders is pushed, otherwise its result is answered.
-    auto enter = [&](std::string native, std::string relative) -> bool {
+    // Judges the level that `native` and `rel` name; a level with sub-folders is pushed,
+    // otherwise its result is answered.
+    auto enter = [&]() -> bool {
+        const Anchor* base = anchors.empty() ? nullptr : &anchors.back();
         Level level;
         bool recorded = false;
-        if (!judgeLevel(native, relative, clsErrorLog, level.folders, recorded)) return false;
+        if (!judgeLevel(base ? &base->folder : nullptr, base ? native.substr(base->at) : native, rel, clsErrorLog,
+                        level.folders, recorded))
+            return recorded;
         if (level.folders.empty()) return recorded;
-        level.native = std::move(native);
-        level.relative = std::move(relative);
+        level.nativeLen = native.size();
+        level.relLen = rel.size();
         level.result = recorded;
         stack.push_back(std::move(level));
         return false;
     };
 
-    bool overall = enter(relativePath.empty() ? checkPath_ : withTrailingSeparator(joinRel(checkPath_, relativePath)),
-                         relativePath);
+    bool overall = enter();
     while (!stack.empty()) {
         if (stop_ && stop_->load(std::memory_order_relaxed)) break;
         const size_t top = stack.size() - 1;
         if (stack[top].next < stack[top].folders.size()) {
-            const DirEntry folder = stack[top].folders[stack[top].next++];
-            const std::string& rel = stack[top].relative;
+            const DirEntry folder = std::move(stack[top].folders[stack[top].next++]);
+            const size_t nativeLen = stack[top].nativeLen;
+            rel.resize(stack[top].relLen);
             if (!IsFolderName8(folder.name)) {
                 clsErrorLog.writeErrorLog(10201, "", rel + folder.name, kMsgFolderName);
                 stack[top].result = true;
             }
-            if (judgeEntryDate(folder, true)) {
+            if (folder.detailError != 0) {
+                recordUnreadable(clsErrorLog, rel + folder.name, detailFailure(folder));
+                stack[top].result = true;
+            } else if (judgeEntryDate(folder, true)) {
                 clsErrorLog.writeErrorLog(10301, "", rel + folder.name, kMsgFolderDate);
                 stack[top].result = true;
             }
-            std::string childNative = stack[top].native + folder.raw + sep;
-            std::string childRel = rel + folder.name + "\\";
-            if (enter(std::move(childNative), std::move(childRel))) stack[top].result = true;
+            if (rel.size() + folder.name.size() + 1 > kLongestPlace) {
+                recordUnreadable(clsErrorLog, rel + folder.name, readFailureReason(ENAMETOOLONG));
+                stack[top].result = true;
+                continue;
+            }
+            native.resize(nativeLen);
+            const size_t from = anchors.empty() ? 0 : anchors.back().at;
+            if (from != nativeLen && nativeLen - from + folder.raw.size() + 1 > longest) {
+                Anchor anchor;
+                anchor.at = nativeLen;
+                int error = 0;
+                if (!anchor.folder.open(anchors.empty() ? nullptr : &anchors.back().folder,
+                                        native.substr(from), error)) {
+                    recordUnreadable(clsErrorLog, rel + folder.name, readFailureReason(error));
+                    stack[top].result = true;
+                    continue;
+                }
+                anchors.push_back(std::move(anchor));
+            }
+            native += folder.raw;
+            native += sep;
+            rel += folder.name;
+            rel += '\\';
+            if (enter()) stack[top].result = true;
         } else {
             const bool result = stack[top].result;
+            const size_t nativeLen = stack[top].nativeLen;
             stack.pop_back();
+            while (!anchors.empty() && anchors.back().at >= nativeLen) anchors.pop_back();
             if (stack.empty())
                 overall = overall || result;
             else if (result)
@@ -440,6 +520,7 @@ int16_t CFolderCheck::checkNeedFile(const std::string& strBasePath, CErrorLog& c
     const std::string word = GetResultTypeWord(resultType_);
     bool recorded = false;
     auto missing = [&](int32_t code, const std::string& path, const std::string& name) {
+        if (underUnreadable(path)) return;  // below a folder that could not be read: unknown
         clsErrorLog.writeErrorLog(code, "", path, name + kMsgMissing);
         recorded = true;
     };
@@ -558,9 +639,16 @@ bool CFolderCheck::scanUnneededFolders(const std::string& strBasePath, const cha
                                        CErrorLog& log) {
     const std::string areaRel = std::string("SURVEY\\TISEKI\\") + area;
     const auto dir = resolveRel(strBasePath, areaRel, EntryKind::Folder);
-    if (!dir) return false;
+    if (!dir) {
+        if (underUnreadable(areaRel)) processAreasUnknown_ = true;
+        return false;
+    }
     const Listing listing = listFolderNames(withTrailingSeparator(*dir));
-    if (!listing.ok) return false;
+    if (!listing.ok) {
+        recordUnreadable(log, areaRel, listing.error);
+        processAreasUnknown_ = true;
+        return true;
+    }
 
     const char* message = bit == 1 ? kMsgUnneededWork : kMsgUnneededData;
     bool recorded = false;
@@ -593,10 +681,17 @@ bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const Proc
     const auto dir = resolveRel(strBasePath, areaRel, EntryKind::Folder);
     if (!dir) return false;
     const std::string areaNative = withTrailingSeparator(*dir);
+    const Listing areaListing = listFolderNames(areaNative);
+    if (!areaListing.ok) {
+        recordUnreadable(log, areaRel, areaListing.error);
+        processAreasUnknown_ = true;
+        return true;
+    }
 
     bool recorded = false;
-    for (const DirEntry& sub : findEntries(areaNative, entry.code + "PROC_?", EntryKind::Folder)) {
-        if (!sub.isDir) continue;
+    const std::string pattern = entry.code + "PROC_?";
+    for (const DirEntry& sub : areaListing.entries) {
+        if (!sub.isDir || !LikeMatchNoCase(sub.name, pattern)) continue;
         anyFolder = true;
         const std::string division = upperAscii(lastCharacter(sub.name));
         const std::string folderRel = areaRel + "\\" + sub.name + "\\";
@@ -604,6 +699,12 @@ bool CFolderCheck::scanProcessFolders(const std::string& strBasePath, const Proc
 
         std::vector<std::string> names;
         const Listing listing = listFolderNames(areaNative + sub.raw);
+        if (!listing.ok) {
+            // Its files are unknown: neither judged nor numbered.
+            recordUnreadable(log, folderRel, listing.error);
+            recorded = true;
+            continue;
+        }
         for (const DirEntry& f : listing.entries) {
             if (f.isDir) continue;
             const std::string upper = upperAscii(f.name);
@@ -638,6 +739,10 @@ bool CFolderCheck::scanPlainFolder(const std::string& strBasePath, const char* a
     const auto dir = resolveRel(strBasePath, areaRel, EntryKind::Folder);
     if (!dir) return false;
     const Listing listing = listFolderNames(withTrailingSeparator(*dir));
+    if (!listing.ok) {
+        recordUnreadable(log, areaRel, listing.error);
+        return true;
+    }
 
     bool recorded = false;
     std::vector<std::string> names;
@@ -787,7 +892,7 @@ int16_t CFolderCheck::checkProcessTotal(const std::string& strLogFile) {
     if (!strLogFile.empty()) log.setFileName(strLogFile);
     int16_t result = 0;
     for (const ProcessEntry& e : processes_) {
-        if (!e.selected || e.found) continue;
+        if (!e.selected || e.found || processAreasUnknown_) continue;
         result = 1;
         if (!strLogFile.empty())
             log.writeErrorLog(10701, "", "SURVEY\\TISEKI\\DATA\\" + e.code + "PROC_A", e.code + kMsgNoProcessFolder);

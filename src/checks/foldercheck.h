@@ -12,6 +12,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/text.h"
@@ -19,6 +20,7 @@
 namespace qm {
 
 class CErrorLog;
+class FolderAnchor;
 struct DirEntry;
 
 class CFolderCheck {
@@ -54,8 +56,14 @@ public:
     int16_t checkFolder(const std::string& strPath, int16_t intMediaNum, const std::string& strLogFile);
     // Required folders and files below strBasePath (native, ending in a separator).
     int16_t checkNeedFile(const std::string& strBasePath, CErrorLog& clsErrorLog);
-    // Selected processes without a sub-folder on any medium. 1 when there is one.
+    // Selected processes without a sub-folder on any medium. 1 when there is one. Not
+    // judged while a WORK or DATA folder of some medium could not be read: its processes
+    // are unknown, not absent.
     int16_t checkProcessTotal(const std::string& strLogFile);
+
+    // The places (medium-relative, upper-cased ASCII letters, no trailing "\"; "" for the
+    // top) that the last checkFolder could not read and recorded as 10001.
+    const std::unordered_set<std::string>& unreadablePlaces() const { return unreadable_; }
 
     // Called now and then during the walk with the number of entries walked so far.
     void setProgress(std::function<void(int64_t)> cb) { progress_ = std::move(cb); }
@@ -110,9 +118,14 @@ private:
     int16_t checkResultFile(const std::string& strBasePath, int16_t intMediaNum, CErrorLog& clsErrorLog);
 
     bool readFileInfo(PatternLists& lists) const;
-    bool judgeLevel(const std::string& nativePath, const std::string& relativePath, CErrorLog& log,
-                    std::vector<DirEntry>& folders, bool& recorded);
+    bool judgeLevel(const FolderAnchor* base, const std::string& nativePath, const std::string& relativePath,
+                    CErrorLog& log, std::vector<DirEntry>& folders, bool& recorded);
     bool judgeEntryDate(const DirEntry& e, bool isFolder) const;
+    // Records once per place that a folder or an entry could not be read (10001).
+    void recordUnreadable(CErrorLog& log, const std::string& place, const std::string& reason);
+    // Whether the place or a folder above it could not be read: what lies there is unknown.
+    bool underUnreadable(const std::string& place) const;
+    std::string detailFailure(const DirEntry& e) const;
     bool scanUnneededFolders(const std::string& strBasePath, const char* area, uint8_t bit, int32_t code,
                              CErrorLog& log);
     bool scanProcessFolders(const std::string& strBasePath, const ProcessEntry& entry, const char* area,
@@ -132,6 +145,8 @@ private:
     const std::atomic<bool>* stop_ = nullptr;
     int64_t walked_ = 0;
     int64_t lastReported_ = 0;
+    std::unordered_set<std::string> unreadable_;
+    bool processAreasUnknown_ = false;  // a WORK or DATA folder of some medium was not read
 };
 
 }  // namespace qm

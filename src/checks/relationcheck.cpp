@@ -27,6 +27,8 @@ const char* const kNoFile = "チェックを行うファイルが見つかりま
 const char* const kFolderMissing = "記述されている成果フォルダが存在しません";
 const char* const kFileMissing = "記述されている成果ファイルが存在しません";
 const char* const kNotInSurvey = "成果フォルダ名が測量情報管理ファイル(SURVEY.XML)に記述されていません";
+const char* const kUnreadable = "フォルダ又はファイルを読み取れません";
+constexpr int32_t kCodeUnreadable = 10001;
 
 // Key of several texts joined; NUL never occurs in XML text or in names.
 std::string joinKey(std::initializer_list<std::string_view> parts) {
@@ -88,33 +90,6 @@ std::optional<std::string> onMedium(const std::string& top, const std::string& r
     return resolveRel(top, rel, kind);
 }
 
-struct SubFolder {
-    std::string name;    // as listed
-    std::string native;  // native path
-};
-
-// Sub-folders of a medium folder (hidden ones included), in listing order.
-std::vector<SubFolder> subFoldersOf(const std::string& top, const std::string& rel) {
-    std::vector<SubFolder> out;
-    auto folder = onMedium(top, rel, EntryKind::Folder);
-    if (!folder) return out;
-    Listing l = listFolderNames(*folder);
-    const std::string base = withTrailingSeparator(*folder);
-    for (const DirEntry& e : l.entries)
-        if (e.isDir) out.push_back({e.name, base + e.raw});
-    return out;
-}
-
-// Names of the files of a folder (normal and hidden; links are listed as files and
-// never followed), in listing order.
-std::vector<std::string> filesOf(const std::string& nativeFolder) {
-    std::vector<std::string> out;
-    Listing l = listFolderNames(nativeFolder);
-    for (const DirEntry& e : l.entries)
-        if (!e.isDir) out.push_back(e.name);
-    return out;
-}
-
 int failureNumber(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e)) return 7;
     if (auto* se = dynamic_cast<const std::system_error*>(&e)) return se->code().value();
@@ -130,6 +105,69 @@ void CRelationCheck::setResultType(int16_t intResultType) { resultType_ = intRes
 void CRelationCheck::InitData() {
     clearLists();
     resultType_ = 1;
+    unreadableMedium_.clear();
+    unreadableHere_.clear();
+    unreadableAny_.clear();
+}
+
+void CRelationCheck::setUnreadablePlaces(const std::string& strCheckPath,
+                                         const std::unordered_set<std::string>& places) {
+    unreadableMedium_ = withTrailingSeparator(strCheckPath);
+    unreadableHere_ = places;
+    unreadableAny_.insert(places.begin(), places.end());
+}
+
+void CRelationCheck::recordUnreadable(CErrorLog& log, const std::string& top, const std::string& place,
+                                      const std::string& reason, int16_t& result) {
+    if (top != unreadableMedium_) {
+        unreadableMedium_ = top;
+        unreadableHere_.clear();
+    }
+    const std::string key = upperAscii(place);
+    unreadableAny_.insert(key);
+    if (!unreadableHere_.insert(key).second) return;
+    log.writeErrorLog(kCodeUnreadable, reason, place, kUnreadable);
+    result = 1;
+}
+
+bool CRelationCheck::unknownPlace(const std::string& path) const {
+    if (unreadableAny_.empty()) return false;
+    if (unreadableAny_.count(std::string())) return true;
+    for (size_t i = path.find('\\'); i != std::string::npos; i = path.find('\\', i + 1))
+        if (unreadableAny_.count(path.substr(0, i))) return true;
+    return unreadableAny_.count(path) != 0;
+}
+
+// Sub-folders of a medium folder (hidden ones included), in listing order.
+std::vector<CRelationCheck::SubFolder> CRelationCheck::subFoldersOf(const std::string& top, const std::string& rel,
+                                                                    CErrorLog& log, int16_t& result) {
+    std::vector<SubFolder> out;
+    auto folder = onMedium(top, rel, EntryKind::Folder);
+    if (!folder) return out;
+    Listing l = listFolderNames(*folder);
+    if (!l.ok) {
+        recordUnreadable(log, top, rel, l.error, result);
+        return out;
+    }
+    const std::string base = withTrailingSeparator(*folder);
+    for (const DirEntry& e : l.entries)
+        if (e.isDir) out.push_back({e.name, base + e.raw});
+    return out;
+}
+
+// Names of the files of a folder (normal and hidden; links are listed as files and
+// never followed), in listing order.
+std::vector<std::string> CRelationCheck::filesOf(const std::string& top, const std::string& nativeFolder,
+                                                 const std::string& rel, CErrorLog& log, int16_t& result) {
+    std::vector<std::string> out;
+    Listing l = listFolderNames(nativeFolder);
+    if (!l.ok) {
+        recordUnreadable(log, top, rel, l.error, result);
+        return out;
+    }
+    for (const DirEntry& e : l.entries)
+        if (!e.isDir) out.push_back(e.name);
+    return out;
 }
 
 void CRelationCheck::clearLists() {
@@ -299,25 +337,51 @@ int16_t CRelationCheck::runRelation(RelKind kind, const std::string& strXMLFile,
     }
     const std::string top = strCheckPath.empty() ? std::string() : withTrailingSeparator(strCheckPath);
     XmlDocument doc;
-    if (!loadDocument(doc, strXMLFile, top)) return 1;
+    const bool loaded = loadDocument(doc, strXMLFile, top);
+    // A document that does not load has been reported by its element check; what the
+    // medium holds is still marked in the lists, or the totals would report it missing.
+    if (!loaded && kind == RelKind::Index) return 1;
 
     CErrorLog log;
     if (!strLogFile.empty()) {
         log.setFileName(strLogFile);
         log.setComment(";チェックファイル " + strXMLFile);
     }
+    const XmlDocument* document = loaded ? &doc : nullptr;
     int16_t result = 0;
     switch (kind) {
         case RelKind::Index:
             if (intMediaNo != 0 || intMediaNum != 0) result = checkMediaNo(doc, intMediaNo, intMediaNum, log);
             break;
         case RelKind::Survey:
-            result = checkSurveyFolder(top, doc, log);
+            result = checkSurveyFolder(top, document, log);
             break;
         case RelKind::Tiseki:
-            result = checkTisekiFolder(top, doc, log);
+            result = checkTisekiFolder(top, document, log);
             break;
     }
+    log.CloseFile();
+    return loaded ? result : 1;
+}
+
+int16_t CRelationCheck::markHoldings_Survey(const std::string& strCheckPath, const std::string& strLogFile2) {
+    return markHoldings(RelKind::Survey, strCheckPath, strLogFile2);
+}
+
+int16_t CRelationCheck::markHoldings_Tiseki(const std::string& strCheckPath, const std::string& strLogFile2) {
+    return markHoldings(RelKind::Tiseki, strCheckPath, strLogFile2);
+}
+
+int16_t CRelationCheck::markHoldings(RelKind kind, const std::string& strCheckPath, const std::string& strLogFile) {
+    if (strCheckPath.empty()) return 0;
+    const std::string top = withTrailingSeparator(strCheckPath);
+    CErrorLog log;
+    if (!strLogFile.empty()) {
+        log.setFileName(strLogFile);
+        log.setComment(";チェックパス " + top);
+    }
+    const int16_t result =
+        kind == RelKind::Tiseki ? checkTisekiFolder(top, nullptr, log) : checkSurveyFolder(top, nullptr, log);
     log.CloseFile();
     return result;
 }
@@ -341,13 +405,17 @@ int16_t CRelationCheck::checkMediaNo(const XmlDocument& xmlDomDoc, int16_t intMe
     return result;
 }
 
-int16_t CRelationCheck::checkSurveyFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log) {
+int16_t CRelationCheck::checkSurveyFolder(const std::string& checkPath, const XmlDocument* doc, CErrorLog& log) {
     const std::string T = word();
     int16_t result = 0;
+    // Whether the medium's own SURVEY.XML names the folder; true without a document.
+    auto named = [&](const std::string& element, const std::string& value) {
+        return doc == nullptr || nodeTexts(*doc, element).count(value) != 0;
+    };
 
     if (onMedium(checkPath, "SURVEY\\TISEKI", EntryKind::Any)) {
         const std::string element = "/SURVEY/基礎情報/" + T + "成果格納用フォルダ名";
-        if (!nodeTexts(doc, element).count("TISEKI")) {
+        if (!named(element, "TISEKI")) {
             log.writeErrorLog(30401, element, "SURVEY\\TISEKI", kNotInSurvey);
             result = 1;
         }
@@ -355,7 +423,7 @@ int16_t CRelationCheck::checkSurveyFolder(const std::string& checkPath, const Xm
     }
     if (onMedium(checkPath, "SURVEY\\DOC", EntryKind::Any)) {
         const std::string element = "/SURVEY/基礎情報/ドキュメント格納用フォルダ名";
-        if (!nodeTexts(doc, element).count("DOC")) {
+        if (!named(element, "DOC")) {
             log.writeErrorLog(30401, element, "SURVEY\\DOC", kNotInSurvey);
             result = 1;
         }
@@ -366,11 +434,12 @@ int16_t CRelationCheck::checkSurveyFolder(const std::string& checkPath, const Xm
                                                          {"DATA", T + "成果フォルダパス名"}};
     for (const auto& [area, name] : areas) {
         const std::string element = "/SURVEY/測量情報/" + name;
-        const std::unordered_set<std::string> texts = nodeTexts(doc, element);
+        std::unordered_set<std::string> texts;
+        if (doc != nullptr) texts = nodeTexts(*doc, element);
         const std::string rel = std::string("SURVEY\\TISEKI\\") + area;
-        for (const SubFolder& sub : subFoldersOf(checkPath, rel)) {
+        for (const SubFolder& sub : subFoldersOf(checkPath, rel, log, result)) {
             const std::string s = upperAscii(sub.name);
-            if (!texts.count(std::string("SURVEY/TISEKI/") + area + "/" + s)) {
+            if (doc != nullptr && !texts.count(std::string("SURVEY/TISEKI/") + area + "/" + s)) {
                 log.writeErrorLog(30401, element, rel + "\\" + s, kNotInSurvey);
                 result = 1;
             }
@@ -380,7 +449,7 @@ int16_t CRelationCheck::checkSurveyFolder(const std::string& checkPath, const Xm
 
     if (onMedium(checkPath, "SURVEY\\TISEKI\\OTHRS", EntryKind::Folder)) {
         const std::string element = "/SURVEY/測量情報/その他データフォルダパス名";
-        if (!nodeTexts(doc, element).count("SURVEY/TISEKI/OTHRS")) {
+        if (!named(element, "SURVEY/TISEKI/OTHRS")) {
             log.writeErrorLog(30401, element, "SURVEY\\TISEKI\\OTHRS", kNotInSurvey);
             result = 1;
         }
@@ -406,7 +475,7 @@ CRelationCheck::TisekiIndex CRelationCheck::indexTiseki(const XmlDocument& doc) 
     return index;
 }
 
-int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log) {
+int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const XmlDocument* doc, CErrorLog& log) {
     const std::string T = word();
     const bool preliminary = resultType_ == 2;
     const std::string item30601 = "/SURV_DATA/" + T + "成果情報/" + T + "細区分フォルダ名";
@@ -417,7 +486,8 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
     const std::string msg30602 = preliminary
                                      ? "成果ファイル名が先行調査成果管理ファイル(SURV_TSK.XML)に記述されていません"
                                      : "成果ファイル名が地籍調査成果管理ファイル(SURV_TSK.XML)に記述されていません";
-    const TisekiIndex described = indexTiseki(doc);
+    // Without the medium's own document its folders and files are only marked.
+    const TisekiIndex described = doc != nullptr ? indexTiseki(*doc) : TisekiIndex{};
     int16_t result = 0;
     // Files seen on the medium are marked among the files that medium 1 describes.
     std::string seen;
@@ -436,12 +506,12 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
 
     for (const char* area : {"WORK", "DATA"}) {
         const std::string rel = std::string("SURVEY\\TISEKI\\") + area;
-        const std::vector<SubFolder> subs = subFoldersOf(checkPath, rel);
+        const std::vector<SubFolder> subs = subFoldersOf(checkPath, rel, log, result);
         for (const SubFolder& sub : subs) {
-            const std::vector<std::string> files = filesOf(sub.native);
+            const std::vector<std::string> files = filesOf(checkPath, sub.native, rel + "\\" + sub.name, log, result);
             const std::string s = upperAscii(sub.name);
             auto folder = described.folders.find(joinKey({"TISEKI", area, s}));
-            if (folder != described.folders.end()) {
+            if (doc != nullptr && folder != described.folders.end()) {
                 for (const std::string& f : files) {
                     const std::string uf = upperAscii(f);
                     if (!std::binary_search(folder->second.begin(), folder->second.end(), uf)) {
@@ -449,7 +519,7 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
                         result = 1;
                     }
                 }
-            } else {
+            } else if (doc != nullptr) {
                 log.writeErrorLog(30601, item30601, rel + "\\" + sub.name, msg30601);
                 result = 1;
             }
@@ -460,9 +530,9 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
     }
 
     if (auto othrs = onMedium(checkPath, "SURVEY\\TISEKI\\OTHRS", EntryKind::Folder)) {
-        const std::vector<std::string> files = filesOf(*othrs);
+        const std::vector<std::string> files = filesOf(checkPath, *othrs, "SURVEY\\TISEKI\\OTHRS", log, result);
         auto folder = described.folders.find(joinKey({"TISEKI", "OTHRS", ""}));
-        if (folder != described.folders.end()) {
+        if (doc != nullptr && folder != described.folders.end()) {
             for (const std::string& f : files) {
                 const std::string uf = upperAscii(f);
                 if (!std::binary_search(folder->second.begin(), folder->second.end(), uf)) {
@@ -470,7 +540,7 @@ int16_t CRelationCheck::checkTisekiFolder(const std::string& checkPath, const Xm
                     result = 1;
                 }
             }
-        } else {
+        } else if (doc != nullptr) {
             log.writeErrorLog(30601, item30601, "SURVEY\\TISEKI\\OTHRS", msg30601);
             result = 1;
         }
@@ -486,7 +556,7 @@ int16_t CRelationCheck::checkXmlToVol_Total(const std::string& /*strLogIndex*/, 
         CErrorLog log;
         log.setFileName(strLogSurvey);
         for (const FolderItem& f : surveyFolders_) {
-            if (f.found) continue;
+            if (f.found || unknownPlace(f.folderPath)) continue;
             log.writeErrorLogXml(30301, f.elementPath, f.occurrence, kFolderMissing, f.value);
             result = 1;
         }
@@ -497,14 +567,14 @@ int16_t CRelationCheck::checkXmlToVol_Total(const std::string& /*strLogIndex*/, 
         log.setFileName(strLogSurvTsk);
         for (const auto* list : {&classFolders_, &subFolders_}) {
             for (const FolderItem& f : *list) {
-                if (f.found) continue;
+                if (f.found || unknownPlace(f.folderPath)) continue;
                 log.writeErrorLogXml(30501, f.elementPath, f.occurrence, kFolderMissing, f.value);
                 result = 1;
             }
         }
         const std::string element = "/SURV_DATA/" + word() + "成果情報/成果ファイル情報/" + word() + "成果ファイル名";
         for (const FileItem& f : resultFiles_) {
-            if (f.found) continue;
+            if (f.found || unknownPlace(f.fullPath)) continue;
             log.writeErrorLogXml(30502, element, f.occurrence, kFileMissing, f.fileName);
             result = 1;
         }

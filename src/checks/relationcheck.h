@@ -82,7 +82,20 @@ public:
     int16_t checkRelation_Tiseki(const std::string& strXMLFile, const std::string& strCheckPath,
                                  const std::string& strLogFile1, const std::string& strLogFile2);
 
-    // Items of the lists found on no medium. 1 when something was logged, else 0.
+    // What a medium holds, marked in the lists when its own SURVEY.XML or SURV_TSK.XML is
+    // missing (a medium whose file does not load is marked by checkRelation_Survey and
+    // checkRelation_Tiseki themselves). Only folders that cannot be listed are recorded
+    // (10001, to strLogFile2, the medium's folder log). 1 when something was logged.
+    int16_t markHoldings_Survey(const std::string& strCheckPath, const std::string& strLogFile2);
+    int16_t markHoldings_Tiseki(const std::string& strCheckPath, const std::string& strLogFile2);
+
+    // The places of a medium that its folder check could not read (medium-relative,
+    // upper-cased, no trailing "\"): they are not recorded again for that medium, and
+    // the totals do not report what lies there as missing, since it is unknown.
+    void setUnreadablePlaces(const std::string& strCheckPath, const std::unordered_set<std::string>& places);
+
+    // Items of the lists found on no medium, leaving out those below a place that some
+    // medium could not read. 1 when something was logged, else 0.
     int16_t checkXmlToVol_Total(const std::string& strLogIndex, const std::string& strLogSurvey,
                                 const std::string& strLogSurvTsk);
 
@@ -108,9 +121,26 @@ private:
     enum class RelKind { Index, Survey, Tiseki };
     int16_t runRelation(RelKind kind, const std::string& strXMLFile, const std::string& strCheckPath,
                         const std::string& strLogFile, int16_t intMediaNo, int16_t intMediaNum);
+    int16_t markHoldings(RelKind kind, const std::string& strCheckPath, const std::string& strLogFile);
 
-    int16_t checkSurveyFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log);
-    int16_t checkTisekiFolder(const std::string& checkPath, const XmlDocument& doc, CErrorLog& log);
+    // Without a document (doc nullptr) only the marking is done, and unreadable listings
+    // recorded.
+    int16_t checkSurveyFolder(const std::string& checkPath, const XmlDocument* doc, CErrorLog& log);
+    int16_t checkTisekiFolder(const std::string& checkPath, const XmlDocument* doc, CErrorLog& log);
+
+    // Sub-folders and files of medium folders; a folder that cannot be listed is recorded
+    // as unreadable (once per medium) and answers nothing.
+    struct SubFolder {
+        std::string name;    // as listed
+        std::string native;  // native path
+    };
+    std::vector<SubFolder> subFoldersOf(const std::string& top, const std::string& rel, CErrorLog& log,
+                                        int16_t& result);
+    std::vector<std::string> filesOf(const std::string& top, const std::string& nativeFolder, const std::string& rel,
+                                     CErrorLog& log, int16_t& result);
+    void recordUnreadable(CErrorLog& log, const std::string& top, const std::string& place, const std::string& reason,
+                          int16_t& result);
+    bool unknownPlace(const std::string& path) const;  // at or below a place not read
 
     std::string word() const;  // the result type word
     void clearLists();         // the four lists and their indexes
@@ -123,6 +153,10 @@ private:
 
     int16_t resultType_ = 1;
     std::string mediumTop_;
+
+    std::string unreadableMedium_;                  // the medium unreadableHere_ belongs to
+    std::unordered_set<std::string> unreadableHere_;  // recorded for that medium
+    std::unordered_set<std::string> unreadableAny_;   // of every medium so far
 
     std::vector<FolderItem> surveyFolders_;
     std::vector<FolderItem> classFolders_;

@@ -28,12 +28,13 @@ struct DirEntry {
     bool isHidden = false; // name begins with "."
     LocalDate modified;    // last modification date, local time
     uint64_t size = 0;
+    int detailError = 0;   // errno when the entry's details (kind, date) could not be read
 };
 
 struct Listing {
     bool ok = false;       // false when the folder could not be listed
     int errorNumber = 0;   // errno when !ok
-    std::string error;     // description when !ok
+    std::string error;     // description when !ok (readFailureReason of errorNumber)
     std::vector<DirEntry> entries;  // sorted ascending by upper-cased name, ties by name
 };
 
@@ -49,6 +50,43 @@ Listing listFolder(const std::string& path);
 // listing itself where the file system gives it, so that entries are not examined one
 // by one; `modified` and `size` may be left empty.
 Listing listFolderNames(const std::string& path);
+
+// The reason of a failed read of the file system, in Japanese, for the logs and messages
+// ("アクセスが拒否されました" and the like); never empty.
+std::string readFailureReason(int errorNumber);
+
+// The longest path, in bytes, that the system accepts in one call.
+size_t longestPath();
+
+// An open folder that later listings may be taken relative to, so that a walk can list
+// folders nested deeper than a path can name. Move-only; closed when destroyed.
+class FolderAnchor {
+public:
+    FolderAnchor() = default;
+    ~FolderAnchor();
+    FolderAnchor(FolderAnchor&& other) noexcept;
+    FolderAnchor& operator=(FolderAnchor&& other) noexcept;
+    FolderAnchor(const FolderAnchor&) = delete;
+    FolderAnchor& operator=(const FolderAnchor&) = delete;
+
+    // Opens the folder at path, taken relative to base when base is given (links are not
+    // followed). False with errorNumber set when it cannot be opened.
+    bool open(const FolderAnchor* base, const std::string& path, int& errorNumber);
+    bool isOpen() const { return handle_ >= 0; }
+    int handle() const { return handle_; }
+
+private:
+    int handle_ = -1;
+};
+
+// listFolder and listFolderNames of a path taken relative to base (nullptr: as given).
+Listing listFolderAt(const FolderAnchor* base, const std::string& path, bool details);
+
+// For tests: a fault to give in place of the file system's answer. Called when a folder
+// is opened for listing (entryName nullptr) and when an entry's details are read; a
+// non-zero answer is taken as the errno of a failure there. nullptr removes it.
+using PlatformFault = int (*)(const std::string& folderPath, const char* entryName);
+void setPlatformFaultForTesting(PlatformFault fault);
 
 // While a scope lives on this thread, the listings taken by listFolder and
 // listFolderNames are kept, and listFolderNames answers from a kept listing of the same

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -253,13 +254,32 @@ enum class Keeping { None, Keep, Reuse };
 // One pass over the folder; entries whose display name keep() refuses are not examined
 // further (no stat), which keeps look-ups in large folders cheap. Without details, an
 // entry whose type the listing gives is not examined either.
+std::atomic<PlatformFault> g_fault{nullptr};
+
+void setFailure(Listing& out, int errorNumber) {
+    out.ok = false;
+    out.errorNumber = errorNumber;
+    out.error = readFailureReason(errorNumber);
+    out.entries.clear();
+}
+
+int openFolder(int baseFd, const std::string& path) {
+    if (const PlatformFault fault = g_fault.load(std::memory_order_relaxed)) {
+        if (const int err = fault(path, nullptr)) {
+            errno = err;
+            return -1;
+        }
+    }
+    return ::openat(baseFd, path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+}
+
 template <typename Keep>
-Listing listFolderWhere(const std::string& path, Keep keep, bool details = true, Keeping keeping = Keeping::None) {
+Listing listFolderWhere(int baseFd, const std::string& path, Keep keep, bool details = true,
+                        Keeping keeping = Keeping::None) {
     Listing out;
-    const int dfd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    const int dfd = openFolder(baseFd, path);
     if (dfd < 0) {
-        out.errorNumber = errno;
-        out.error = std::strerror(out.errorNumber);
+        setFailure(out, errno);
         return out;
     }
     ListingCacheScope::Impl* cache =
@@ -278,20 +298,18 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
     }
     DIR* d = ::fdopendir(dfd);
     if (!d) {
-        out.errorNumber = errno;
-        out.error = std::strerror(out.errorNumber);
+        setFailure(out, errno);
         ::close(dfd);
         return out;
     }
+    const PlatformFault fault = g_fault.load(std::memory_order_relaxed);
     for (;;) {
         errno = 0;
         dirent* de = ::readdir(d);
         if (!de) {
             if (errno != 0) {
-                out.errorNumber = errno;
-                out.error = std::strerror(out.errorNumber);
+                setFailure(out, errno);
                 ::closedir(d);
-                out.entries.clear();
                 return out;
             }
             break;
@@ -310,11 +328,15 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
             continue;
         }
         struct stat st {};
-        if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        const int injected = fault ? fault(path, n) : 0;
+        if (injected == 0 && ::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             fillFromStat(e, st);
-        } else if (errno == ENOENT) {
+        } else if (injected == 0 && errno == ENOENT) {
             continue;  // removed while listing
         } else {
+            // Listed, but its kind and date are not known: the kind the listing gave is
+            // used, and the failure is kept for the caller to report.
+            e.detailError = injected != 0 ? injected : errno;
             e.isLink = de->d_type == DT_LNK;
             e.isDir = de->d_type == DT_DIR;
         }
@@ -353,16 +375,75 @@ ListingCacheScope::~ListingCacheScope() {
 size_t ListingCacheScope::hits() const { return impl_->hits; }
 
 Listing listFolder(const std::string& path) {
-    return listFolderWhere(path, [](const std::string&) { return true; }, true, Keeping::Keep);
+    return listFolderWhere(AT_FDCWD, path, [](const std::string&) { return true; }, true, Keeping::Keep);
 }
 
 Listing listFolderNames(const std::string& path) {
-    return listFolderWhere(path, [](const std::string&) { return true; }, false, Keeping::Reuse);
+    return listFolderWhere(AT_FDCWD, path, [](const std::string&) { return true; }, false, Keeping::Reuse);
+}
+
+Listing listFolderAt(const FolderAnchor* base, const std::string& path, bool details) {
+    const int baseFd = base != nullptr && base->isOpen() ? base->handle() : AT_FDCWD;
+    return listFolderWhere(baseFd, path, [](const std::string&) { return true; }, details,
+                           details ? Keeping::Keep : Keeping::Reuse);
+}
+
+FolderAnchor::~FolderAnchor() {
+    if (handle_ >= 0) ::close(handle_);
+}
+
+FolderAnchor::FolderAnchor(FolderAnchor&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+FolderAnchor& FolderAnchor::operator=(FolderAnchor&& other) noexcept {
+    if (this != &other) {
+        if (handle_ >= 0) ::close(handle_);
+        handle_ = other.handle_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+bool FolderAnchor::open(const FolderAnchor* base, const std::string& path, int& errorNumber) {
+    if (handle_ >= 0) ::close(handle_);
+    const int baseFd = base != nullptr && base->isOpen() ? base->handle() : AT_FDCWD;
+    handle_ = openFolder(baseFd, path);
+    errorNumber = handle_ < 0 ? errno : 0;
+    return handle_ >= 0;
+}
+
+size_t longestPath() { return PATH_MAX - 1; }
+
+void setPlatformFaultForTesting(PlatformFault fault) { g_fault.store(fault); }
+
+std::string readFailureReason(int errorNumber) {
+    switch (errorNumber) {
+        case EACCES:
+        case EPERM: return "アクセスが拒否されました";
+        case EIO: return "入出力エラーが発生しました";
+        case ENAMETOOLONG: return "パスが長すぎます";
+        case ENOENT: return "見つかりません";
+        case ENOTDIR: return "フォルダではありません";
+        case ELOOP: return "シンボリックリンクのため開きません";
+        case EILSEQ: return "名前を読み取れません";
+        case EOVERFLOW: return "大きすぎて読み取れません";
+        case EMFILE:
+        case ENFILE: return "同時に開けるファイルの数を超えました";
+        case ENOMEM: return "メモリが不足しています";
+        case ESTALE: return "ファイルシステム上の場所が無効になりました";
+        case ENXIO:
+        case ENODEV: return "装置が見つかりません";
+        case ENOMEDIUM: return "メディアがありません";
+        case EUCLEAN: return "ファイルシステムが破損しています";
+        case ETIMEDOUT: return "応答がありません";
+        case EINTR:
+        case EAGAIN: return "読み取りが中断されました";
+        default: return "読み取りに失敗しました（エラー番号 " + std::to_string(errorNumber) + "）";
+    }
 }
 
 std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind) {
     std::vector<DirEntry> found;
-    Listing l = listFolderWhere(folder, [&](const std::string& name) { return LikeMatchNoCase(name, pattern); });
+    Listing l = listFolderWhere(AT_FDCWD, folder, [&](const std::string& name) { return LikeMatchNoCase(name, pattern); });
     if (!l.ok) return found;
     for (auto& e : l.entries) {
         if (!kindFits(e, kind)) continue;
@@ -411,7 +492,7 @@ std::optional<std::string> resolveRel(const std::string& top, const std::string&
             continue;
         }
         const std::string wanted = upperAscii(parts[i]);
-        const Listing l = listFolderWhere(path, [&](const std::string& name) { return upperAscii(name) == wanted; });
+        const Listing l = listFolderWhere(AT_FDCWD, path, [&](const std::string& name) { return upperAscii(name) == wanted; });
         const DirEntry* hit = nullptr;
         for (const auto& e : l.entries) {
             if (!kindFits(e, want)) continue;
