@@ -2,6 +2,7 @@
 
 #include "checks/checkrun.h"
 #include "foundation/csvread.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -41,9 +42,11 @@ std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStruc
             f.place = csv.ItemValue(1);
             if (isStructure) {
                 f.message = csv.ItemValue(2);
+                f.item = csv.ItemValue(3);
             } else {
                 f.occurrence = toNumber(csv.ItemValue(2));
                 f.message = csv.ItemValue(3);
+                f.item = csv.ItemValue(4);
             }
             out.push_back(std::move(f));
         }
@@ -53,8 +56,23 @@ std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStruc
     return out;
 }
 
+namespace {
+
+// Whether the log named name in logPath is one that could not be written.
+bool failedLog(const std::vector<std::string>& failures, const std::string& logPath, const std::string& name) {
+    const std::string folder = withTrailingSeparator(logPath);
+    for (const auto& f : failures) {
+        if (f.size() != folder.size() + name.size() || f.compare(0, folder.size(), folder) != 0) continue;
+        if (upperAscii(f.substr(folder.size())) == upperAscii(name)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum) {
     RunSummary s;
+    const std::vector<std::string> failures = logFailures();
     s.resultType = resultType;
     for (const auto& t : kCheckTypes)
         if (!findEntries(logPath, std::string(t.prefix) + "*.log", EntryKind::File).empty()) s.anyFinding = true;
@@ -70,8 +88,14 @@ RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaN
             CheckTypeResult t;
             t.key = kCheckTypes[k].key;
             t.label = kCheckTypes[k].label;
-            std::string file = findLogFile(logPath, std::string(kCheckTypes[k].prefix) + nnn + ".log");
+            const std::string name = std::string(kCheckTypes[k].prefix) + nnn + ".log";
+            std::string file = findLogFile(logPath, name);
             t.hasLog = !file.empty();
+            if (failedLog(failures, logPath, name)) {
+                t.failure = "ログファイルを書き込めません: " + withTrailingSeparator(logPath) + name;
+                m.anyLog = true;
+                s.anyLogFailure = true;
+            }
             if (t.hasLog) {
                 m.anyLog = true;
                 t.findings = readLogFindings(file, k == 0);
