@@ -132,6 +132,12 @@ std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vecto
                                std::vector<uint32_t>& serials) {
     for (const auto& m : given) {
         std::string location = m;
+        // A folder that cannot be read would be judged as one without INDEX_D.XML and
+        // SURVEY; say what the system said instead.
+        if (isFolder(m)) {
+            if (Listing l = listFolderNames(m); !l.ok)
+                return fail(kLocationCaption, systemErrorMessage("フォルダを読み取れません", m, l.errorNumber));
+        }
         if (!CheckPath(location)) {
             const std::vector<std::string> below = isFolder(location) ? deliveriesBelow(location) : std::vector<std::string>{};
             if (!below.empty()) {

@@ -22,6 +22,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "foundation/messages.h"
 #include "foundation/text.h"
 
 namespace qm {
@@ -259,7 +260,7 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
     const int dfd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (dfd < 0) {
         out.errorNumber = errno;
-        out.error = std::strerror(out.errorNumber);
+        out.error = systemErrorText(out.errorNumber);
         return out;
     }
     ListingCacheScope::Impl* cache =
@@ -279,7 +280,7 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
     DIR* d = ::fdopendir(dfd);
     if (!d) {
         out.errorNumber = errno;
-        out.error = std::strerror(out.errorNumber);
+        out.error = systemErrorText(out.errorNumber);
         ::close(dfd);
         return out;
     }
@@ -289,7 +290,7 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
         if (!de) {
             if (errno != 0) {
                 out.errorNumber = errno;
-                out.error = std::strerror(out.errorNumber);
+                out.error = systemErrorText(out.errorNumber);
                 ::closedir(d);
                 out.entries.clear();
                 return out;
