@@ -196,7 +196,7 @@ TEST_F(HostileMediaTest, FolderChainDeeperThanAnyPath) {
     EXPECT_EQ(run(), 0);  // the folder check's answer is not part of the run's
     ASSERT_EQ(sink.shown.size(), 1u) << messagesText();
     EXPECT_EQ(sink.shown[0].caption, "searchFolder");
-    EXPECT_EQ(sink.shown[0].text, std::to_string(ENAMETOOLONG) + " " + std::strerror(ENAMETOOLONG));
+    EXPECT_EQ(sink.shown[0].text, std::to_string(ENAMETOOLONG) + " " + qm::systemErrorText(ENAMETOOLONG));
     auto folder = findings("FolderCheck_001.log", true);
     ASSERT_EQ(folder.size(), 1u);
     EXPECT_EQ(folder[0].number, 10101);
