@@ -237,14 +237,15 @@ std::optional<int> readProcesses(const Options& opt, int16_t type, const std::st
 }
 
 // The setting folder: --setting-dir, else Setting beside the program, else the one
-// installed with it.
+// installed with it (QM_INSTALL_SETTING_DIR, relative to the program's folder).
 std::optional<int> chooseSettingFolder(AppState& app, const Options& opt) {
     if (!opt.settingDir.empty()) {
         app.settingPath = withTrailingSeparator(opt.settingDir);
     }
 #ifdef QM_INSTALL_SETTING_DIR
-    else if (!isFolder(app.settingPath) && isFolder(QM_INSTALL_SETTING_DIR)) {
-        app.settingPath = withTrailingSeparator(QM_INSTALL_SETTING_DIR);
+    else if (const std::string installed = app.appPath + QM_INSTALL_SETTING_DIR;
+             !isFolder(app.settingPath) && isFolder(installed)) {
+        app.settingPath = withTrailingSeparator(installed);
     }
 #endif
     if (!isFolder(app.settingPath))
