@@ -94,6 +94,7 @@ TEST_F(CliTest, LogFolderIsNeverOnAMediumAndNeverShared) {
 
     // A folder in use by another run is left alone.
     writeBytes(logs / "FolderCheck_001.log", "the other run's log");
+    writeBytes(logs / "FolderCheck_old.log", "the user's file: kept, and no finding");
     qm::LogFolderLock other;
     ASSERT_TRUE(other.acquire(logs.string()));
     CliResult busy = run(common() + shellQuote(top));
@@ -101,6 +102,9 @@ TEST_F(CliTest, LogFolderIsNeverOnAMediumAndNeverShared) {
     EXPECT_TRUE(has(busy.err, "使用中") && has(busy.err, "--log-dir")) << busy.err;
     EXPECT_EQ(readBytes(logs / "FolderCheck_001.log"), "the other run's log");
     other.release();
+    CliResult elsewhere = run(common() + shellQuote(medium("disc2")));
+    EXPECT_EQ(elsewhere.exitCode, 0) << elsewhere.out;
+    EXPECT_TRUE(fs::exists(logs / "FolderCheck_old.log"));
     EXPECT_EQ(run(common() + shellQuote(top)).exitCode, 1);  // notes.log is a stray file of the medium
     EXPECT_TRUE(has(readBytes(logs / "FolderCheck_001.log"), "notes.log"));
 }

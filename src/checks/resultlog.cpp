@@ -1,6 +1,7 @@
 #include "checks/resultlog.h"
 
 #include "checks/checkrun.h"
+#include "foundation/appstate.h"
 #include "foundation/csvread.h"
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"
@@ -74,9 +75,9 @@ RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaN
     RunSummary s;
     const std::vector<std::string> failures = logFailures();
     s.resultType = resultType;
-    for (const auto& t : kCheckTypes)
-        if (!findEntries(logPath, std::string(t.prefix) + "*.log", EntryKind::File).empty()) s.anyFinding = true;
-    if (!findEntries(logPath, "*000.log", EntryKind::File).empty()) s.anyFinding = true;
+    // Only logs of a run count: a folder the user named may hold other "*.log" files.
+    for (const auto& e : findEntries(logPath, "*.log", EntryKind::File))
+        if (isRunLogName(e.name)) s.anyFinding = true;
 
     for (int n = 1; n <= mediaNum + 1; ++n) {
         MediumResult m;
