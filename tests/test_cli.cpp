@@ -57,6 +57,10 @@ TEST_F(CliTest, MediumFoldersAreJudgedAsTheLocationDialogJudgesThem) {
     CliResult missing = run(common() + shellQuote((tmp.path() / "nowhere").string()));
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_TRUE(has(missing.err, "指定した場所は、見つかりませんでした。")) << missing.err;
+    const std::string tooLong = (tmp.path() / std::string(300, 'D')).string();
+    CliResult named = run(common() + shellQuote(tooLong));
+    EXPECT_EQ(named.exitCode, 2);
+    EXPECT_TRUE(has(named.err, tooLong) && has(named.err, "長すぎます")) << named.err;
 
     // One level too high: refused with the dialog's message, and told where to go.
     std::string a = medium("delivery/DISK1");

@@ -18,11 +18,13 @@
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -132,8 +134,11 @@ std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vecto
                                std::vector<uint32_t>& serials) {
     for (const auto& m : given) {
         std::string location = m;
-        // A folder that cannot be read would be judged as one without INDEX_D.XML and
-        // SURVEY; say what the system said instead.
+        // A folder that cannot be reached or read would be judged as missing, or as one
+        // without INDEX_D.XML and SURVEY; say what the system said instead.
+        struct stat st {};
+        if (::stat(m.c_str(), &st) != 0 && errno != ENOENT && errno != ENOTDIR)
+            return fail(kLocationCaption, systemErrorMessage("指定した場所を確認できません", m, errno));
         if (isFolder(m)) {
             if (Listing l = listFolderNames(m); !l.ok)
                 return fail(kLocationCaption, systemErrorMessage("フォルダを読み取れません", m, l.errorNumber));
