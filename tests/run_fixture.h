@@ -2,6 +2,9 @@
 // temporary folder for the check run and command-line tests.
 #pragma once
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,5 +60,32 @@ struct DeliveryOptions {
 void buildCadastralMedium(const fs::path& top, const DeliveryOptions& o = {});
 // Setting tables that find nothing wrong with buildCadastralMedium.
 void buildSettingTables(const fs::path& dir);
+
+// quillmark-check of the build folder run with args (already quoted for the shell).
+struct CliResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+inline std::string shellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// scratch receives the captured stderr.
+inline CliResult runCli(const std::string& args, const fs::path& scratch) {
+    fs::path errFile = scratch / "stderr.txt";
+    std::string cmd = std::string(QM_BINARY_DIR) + "/quillmark-check " + args + " 2>" + shellQuote(errFile.string());
+    CliResult r;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readBytes(errFile);
+    return r;
+}
 
 }  // namespace qmtest

@@ -18,31 +18,6 @@ using namespace qmtest;
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string shellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-CliResult runCli(const std::string& args, const fs::path& scratch) {
-    fs::path errFile = scratch / "stderr.txt";
-    std::string cmd = std::string(QM_BINARY_DIR) + "/quillmark-check " + args + " 2>" + shellQuote(errFile.string());
-    CliResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = readBytes(errFile);
-    return r;
-}
-
 class CheckRunTest : public ::testing::Test {
 protected:
     TempDir tmp{"run"};
@@ -72,11 +47,12 @@ std::string cp(const std::string& utf8) { return qm::toCp932(toCrlf(utf8)); }
 
 TEST_F(CheckRunTest, CleanMediumWritesNoLogAndExitsZero) {
     std::string top = medium(1);
-    writeBytes(logs / "old.LOG", "left from an earlier run");
+    writeBytes(logs / "FOLDERCHECK_001.LOG", "left from an earlier run");
     writeBytes(logs / "keep.txt", "not a log");
+    writeBytes(logs / "mine.log", "the user's own log, not one of ours");
     CliResult r = runCli(common() + shellQuote(top), tmp.path());
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(logNames(), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(logNames(), (std::vector<std::string>{"keep.txt", "mine.log"}));
     EXPECT_NE(r.out.find("チェックの結果、エラーは検出されませんでした。"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("成果1枚目 ○"), std::string::npos) << r.out;
 

@@ -281,17 +281,34 @@ TEST_F(PlatformTest, LogFolderSafety) {
     touch(dir_ / "plain");
     EXPECT_FALSE(s.useLogFolder(d() + "/plain"));
     EXPECT_TRUE(s.logPath.empty());
-    // An own folder open to others is closed to them.
+    // A folder the user named keeps its mode; one we create is private.
     fs::create_directories(dir_ / "open");
     fs::permissions(dir_ / "open", fs::perms::all);
     EXPECT_TRUE(s.useLogFolder(d() + "/open/"));
     EXPECT_EQ(s.logPath, d() + "/open/");
+    EXPECT_FALSE(s.logFolderIsOwn);
     EXPECT_TRUE(s.logFolderProblem.empty());
     struct stat st {};
     ASSERT_EQ(::lstat((d() + "/open").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
     EXPECT_TRUE(s.useLogFolder(d() + "/new/deeper"));
     EXPECT_TRUE(isFolder(d() + "/new/deeper"));
+    ASSERT_EQ(::lstat((d() + "/new/deeper").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0077, 0u);
+
+    // The program's own folder is closed to others even when it was left open.
+    {
+        EnvGuard rt("XDG_RUNTIME_DIR", nullptr);
+        EnvGuard tmp("TMPDIR", (d() + "/own").c_str());
+        const fs::path own = dir_ / "own" / ("quillmark-" + std::to_string(::geteuid())) / "quillmark_log";
+        fs::create_directories(own);
+        fs::permissions(own, fs::perms::all);
+        AppState o;
+        ASSERT_TRUE(o.establishLogFolder()) << o.logFolderProblem;
+        EXPECT_TRUE(o.logFolderIsOwn);
+        ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
 
     // The per-user parent under the temporary folder is checked as well.
     EnvGuard rt("XDG_RUNTIME_DIR", nullptr);

@@ -9,6 +9,9 @@
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace qm {
@@ -23,6 +26,27 @@ std::string indexLogName(int n) { return "JobFileCheck_IND_" + mediumNumberText(
 std::string surveyLogName(int n) { return "JobFileCheck_SUV_" + mediumNumberText(n) + ".log"; }
 std::string survTskLogName(int n) { return "JobFileCheck_TSK_" + mediumNumberText(n) + ".log"; }
 std::string totalLogName() { return std::string("FolderCheck_") + "000.Log"; }
+
+std::vector<SettingTable> runSettingTables(int16_t resultType) {
+    const std::string suffix = resultType == 2 ? "_S" : "_C";
+    return {{"FileInfo" + suffix + ".txt", "Folder"},
+            {"PdfOrder_Chk" + suffix + ".txt", "Folder"},
+            {"INDEX_D_CHK.txt", "Index"},
+            {"SURVEY_CHK" + suffix + ".txt", "Survey"},
+            {"SURV_TSK_CHK" + suffix + ".txt", "Surv_Tsk"}};
+}
+
+std::vector<SettingTableProblem> missingSettingTables(const std::string& settingPath, int16_t resultType) {
+    std::vector<SettingTableProblem> out;
+    for (const auto& table : runSettingTables(resultType)) {
+        const std::string path = withTrailingSeparator(settingPath) + table.name;
+        if (!isPlainFile(path))
+            out.push_back({table, "設定テーブルが見つかりません: " + path});
+        else if (::access(path.c_str(), R_OK) != 0)
+            out.push_back({table, systemErrorMessage("設定テーブルを読み込めません", path, errno)});
+    }
+    return out;
+}
 
 namespace {
 
@@ -63,8 +87,16 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
                     MsgIcon::Exclamation);
         return kRunStopped;
     }
+    // Never a log on a medium, never a medium's file cleared as a log.
+    if (!in.handedPath.empty()) {
+        if (std::string why = logFolderOverlap(logs, in.handedPath); !why.empty()) {
+            showMessage("ログフォルダ", why, MsgIcon::Exclamation);
+            return kRunStopped;
+        }
+    }
     // Preparation: only this run's logs may be in the log folder.
     app.deleteLogs();
+    clearLogFailures();
 
     CFolderCheck folderCheck(setting);
     folderCheck.loadSetting(setting + "PdfOrder_Chk" + suffix + ".txt");
@@ -105,6 +137,11 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
                 if (!chosen) { result = kRunCancelledFirst; break; }
                 location = *chosen;
                 serial = serialOf(location);
+                if (std::string why = logFolderOverlap(logs, location); !why.empty()) {
+                    showMessage("ログフォルダ", why, MsgIcon::Exclamation);
+                    result = kRunStopped;
+                    break;
+                }
             }
         } else {
             bool cancelled = false;
@@ -120,7 +157,12 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
                         if (media[j].path == location && media[j].volumeNo == serial) { again = true; break; }
                     }
                 }
-                if (!again) break;
+                if (!again) {
+                    const std::string why = logFolderOverlap(logs, location);
+                    if (why.empty()) break;
+                    showMessage("ログフォルダ", why, MsgIcon::Exclamation);
+                    continue;
+                }
                 showMessage("成果メディア", "指定した成果は、既にチェックしています。", MsgIcon::Exclamation);
             }
             if (cancelled) { result = kRunCancelledFirst; break; }

@@ -63,8 +63,30 @@ std::string surveyLogName(int n);     // JobFileCheck_SUV_nnn.log
 std::string survTskLogName(int n);    // JobFileCheck_TSK_nnn.log
 std::string totalLogName();           // FolderCheck_000.Log
 
+// The setting tables a run of a result type reads: file name in the setting folder and
+// the key of the check it serves ("Folder", "Index", "Survey", "Surv_Tsk").
+struct SettingTable {
+    std::string name;
+    std::string checkKey;
+};
+std::vector<SettingTable> runSettingTables(int16_t resultType);
+
+// A table of the run that is missing from the setting folder or cannot be read. A run
+// without it still writes its logs, but the findings of its check are no verdict.
+struct SettingTableProblem {
+    SettingTable table;
+    std::string message;  // "設定テーブルが見つかりません: <path>", or why it cannot be read
+};
+std::vector<SettingTableProblem> missingSettingTables(const std::string& settingPath, int16_t resultType);
+
 // The run. media receives one record per medium examined. Answers a non-negative value
 // when the run went through all media, or one of the negative codes above.
+//
+// The caller holds a LogFolderLock on app.logPath for the run and while the logs are
+// read back. A medium whose folder holds the log folder or lies inside it is refused
+// (medium 1 ends the run; a later one is asked for again). Logs that could not be
+// written are named by logFailures() afterwards (cleared when the run starts); such a
+// run has no verdict.
 int16_t runCheckAll(AppState& app, const CheckRunInput& input, MediumLocator& locator,
                     std::vector<MediumRecord>& media, CheckRunObserver* observer = nullptr);
 

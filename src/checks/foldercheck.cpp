@@ -249,13 +249,13 @@ bool CFolderCheck::loadSetting(const std::string& strPdfOrderFile) {
     std::ifstream in(strPdfOrderFile, std::ios::binary);
     if (!in) {
         const int err = errno;
-        showFailure("loadSetting", err, std::strerror(err));
+        showFailure("loadSetting", err, systemErrorMessage("設定テーブルを読み込めません", strPdfOrderFile, err));
         return false;
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
         const int err = errno;
-        showFailure("loadSetting", err, std::strerror(err));
+        showFailure("loadSetting", err, systemErrorMessage("設定テーブルを読み込めません", strPdfOrderFile, err));
         return false;
     }
 

@@ -104,14 +104,28 @@ int16_t JudgeResultType(const std::string& strSurveyFile) {
     }
 }
 
+namespace {
+
+void markProcessFolders(const std::string& strFolder, std::array<uint8_t, ProcessFlags::kCount>& work) {
+    if (auto data = resolveRel(strFolder, "SURVEY\\TISEKI\\DATA", EntryKind::Folder)) {
+        Listing l = listFolderNames(*data);
+        for (const auto& e : l.entries)
+            if (!e.isHidden) markProcess(e.name, work);
+    }
+}
+
+}  // namespace
+
+void JudgeProcessFromFolders(const std::string& strFolder, ProcessFlags& flags) {
+    std::array<uint8_t, ProcessFlags::kCount> work{};
+    markProcessFolders(strFolder, work);
+    flags.flag = work;
+}
+
 bool JudgeProcess(int16_t intResultType, const std::string& strFolder, ProcessFlags& flags) {
     try {
         std::array<uint8_t, ProcessFlags::kCount> work{};
-        if (auto data = resolveRel(strFolder, "SURVEY\\TISEKI\\DATA", EntryKind::Folder)) {
-            Listing l = listFolderNames(*data);
-            for (const auto& e : l.entries)
-                if (!e.isHidden) markProcess(e.name, work);
-        }
+        markProcessFolders(strFolder, work);
         std::string tsk = managementFile(strFolder, "SURVEY\\TISEKI\\SURV_TSK.XML");
         if (isPlainFile(tsk) && CheckXmlParser()) {
             XmlDocument doc;

@@ -32,6 +32,9 @@ int16_t JudgeResultType(const std::string& strSurveyFile);
 // strFolder is the top folder of the delivery. False when SURV_TSK.XML does not load
 // (flags then unchanged).
 bool JudgeProcess(int16_t intResultType, const std::string& strFolder, ProcessFlags& flags);
+// Only the part of JudgeProcess that the folder names under SURVEY\TISEKI\DATA tell
+// (what can still be judged when SURV_TSK.XML does not load). Flags are replaced.
+void JudgeProcessFromFolders(const std::string& strFolder, ProcessFlags& flags);
 
 // A management file of a medium: the existing file found ignoring letter case, or the
 // path as it would be spelled when it does not exist.

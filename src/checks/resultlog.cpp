@@ -1,7 +1,9 @@
 #include "checks/resultlog.h"
 
 #include "checks/checkrun.h"
+#include "foundation/appstate.h"
 #include "foundation/csvread.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -41,9 +43,11 @@ std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStruc
             f.place = csv.ItemValue(1);
             if (isStructure) {
                 f.message = csv.ItemValue(2);
+                f.item = csv.ItemValue(3);
             } else {
                 f.occurrence = toNumber(csv.ItemValue(2));
                 f.message = csv.ItemValue(3);
+                f.item = csv.ItemValue(4);
             }
             out.push_back(std::move(f));
         }
@@ -53,7 +57,22 @@ std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStruc
     return out;
 }
 
+namespace {
+
+// Whether the log named name in logPath is one that could not be written.
+bool failedLog(const std::vector<std::string>& failures, const std::string& logPath, const std::string& name) {
+    const std::string folder = withTrailingSeparator(logPath);
+    for (const auto& f : failures) {
+        if (f.size() != folder.size() + name.size() || f.compare(0, folder.size(), folder) != 0) continue;
+        if (upperAscii(f.substr(folder.size())) == upperAscii(name)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 MediumResult readMediumResult(const std::string& logPath, int number) {
+    const std::vector<std::string> failures = logFailures();
     MediumResult m;
     m.number = number;
     m.label = number ? "成果" + std::to_string(number) + "枚目" : "成果全体";
@@ -63,8 +82,13 @@ MediumResult readMediumResult(const std::string& logPath, int number) {
         CheckTypeResult t;
         t.key = kCheckTypes[k].key;
         t.label = kCheckTypes[k].label;
-        std::string file = findLogFile(logPath, std::string(kCheckTypes[k].prefix) + nnn + ".log");
+        const std::string name = std::string(kCheckTypes[k].prefix) + nnn + ".log";
+        const std::string file = findLogFile(logPath, name);
         t.hasLog = !file.empty();
+        if (failedLog(failures, logPath, name)) {
+            t.failure = "ログファイルを書き込めません: " + withTrailingSeparator(logPath) + name;
+            m.anyLog = true;
+        }
         if (t.hasLog) {
             m.anyLog = true;
             t.findings = readLogFindings(file, k == 0);
@@ -75,9 +99,10 @@ MediumResult readMediumResult(const std::string& logPath, int number) {
 }
 
 bool anyRunLog(const std::string& logPath) {
-    for (const auto& t : kCheckTypes)
-        if (!findEntries(logPath, std::string(t.prefix) + "*.log", EntryKind::File).empty()) return true;
-    return !findEntries(logPath, "*000.log", EntryKind::File).empty();
+    // Only logs of a run count: a folder the user named may hold other "*.log" files.
+    for (const auto& e : findEntries(logPath, "*.log", EntryKind::File))
+        if (isRunLogName(e.name)) return true;
+    return false;
 }
 
 bool mediumHasLog(const std::string& logPath, int number) {
@@ -92,8 +117,11 @@ RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaN
     RunSummary s;
     s.resultType = resultType;
     s.anyFinding = anyRunLog(logPath);
-
-    for (int n = 1; n <= mediaNum + 1; ++n) s.media.push_back(readMediumResult(logPath, n <= mediaNum ? n : 0));
+    for (int n = 1; n <= mediaNum + 1; ++n) {
+        s.media.push_back(readMediumResult(logPath, n <= mediaNum ? n : 0));
+        for (const auto& t : s.media.back().types)
+            if (!t.failure.empty()) s.anyLogFailure = true;
+    }
     return s;
 }
 

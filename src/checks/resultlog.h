@@ -14,6 +14,7 @@ struct LoggedFinding {
     std::string place;      // structure log: the place; management-file logs: the element path
     int32_t occurrence = 0; // management-file logs only
     std::string message;
+    std::string item;       // structure log: the item (4th field); management-file logs: the content (5th)
     // "エラー箇所" as listed: the place, or the element followed by "(n番目)" from occurrence 2.
     std::string location() const;
 };
@@ -22,8 +23,11 @@ struct CheckTypeResult {
     std::string key;    // "Folder", "Index", "Survey", "Surv_Tsk"
     std::string label;  // the label of the check type
     bool hasLog = false;
+    // Why this check gives no verdict (its log could not be written, a table it needs is
+    // missing), else empty. Such a check is never ○.
+    std::string failure;
     std::vector<LoggedFinding> findings;
-    bool ok() const { return findings.empty(); }
+    bool ok() const { return findings.empty() && failure.empty(); }
 };
 
 struct MediumResult {
@@ -36,6 +40,7 @@ struct MediumResult {
 struct RunSummary {
     int resultType = 0;
     bool anyFinding = false;  // any log of the run exists
+    bool anyLogFailure = false;  // a log of the run could not be written: no verdict
     std::vector<MediumResult> media;  // media 1..N, then the whole delivery
 };
 
@@ -54,6 +59,8 @@ bool anyRunLog(const std::string& logPath);
 // The ○/× of the media list without reading the logs: whether any of the medium's four
 // logs exists; for 0, whether any log of the whole delivery ("*000.log") exists.
 bool mediumHasLog(const std::string& logPath, int number);
+// The logs of a run; a check whose log is named by logFailures() is marked as failed
+// (never ○), whether or not anything of it reached the file.
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum);
 
 }  // namespace qm

@@ -1,15 +1,19 @@
 // quillmark-check: the headless check of a delivery.
 //
-//   quillmark-check [--type 1|2] [--processes C,D,...] [--from Y-M-D --to Y-M-D]
-//                   [--setting-dir DIR] [--log-dir DIR] [--json] MEDIUM...
+//   quillmark-check [options] MEDIUM...
 //
-// One folder per medium, medium 1 first. Exit status: 0 nothing found, 1 findings,
-// 2 the check could not be run.
+// One folder per medium, medium 1 first; the options are in cli/options.cpp. Exit
+// status: 0 nothing found, 1 findings, 2 the check could not be run (or its findings
+// are no verdict: a setting table missing, a log not written).
+#include "checks/checkpath.h"
 #include "checks/checkrun.h"
 #include "checks/inspection.h"
 #include "checks/resultlog.h"
 #include "checks/xmldoc.h"
+#include "cli/options.h"
+#include "cli/summary.h"
 #include "foundation/appstate.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -17,14 +21,15 @@
 #include "cli/report.h"  // --report
 #endif
 
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -34,6 +39,7 @@
 namespace {
 
 using namespace qm;
+using namespace qmcli;
 
 constexpr int kExitClean = 0;
 constexpr int kExitFindings = 1;
@@ -46,53 +52,33 @@ extern "C" void onInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);  // a second interrupt ends the program at once
 }
 
-void usage(std::ostream& out) {
-    out << "使い方: quillmark-check [--type 1|2] [--processes C,D,...] [--from Y-M-D --to Y-M-D]\n"
-           "                        [--setting-dir DIR] [--log-dir DIR] [--json] MEDIUM...\n"
-           "  MEDIUM       成果メディアの最上位フォルダ（INDEX_D.XMLのある場所）。1枚目から順に指定します。\n"
-           "  --type       成果内容 1=地籍調査 2=官民境界等先行調査（省略時はSURVEY.XMLから判定）\n"
-           "  --processes  チェックする工程（省略時は成果から判定、空文字列で工程なし）\n"
-           "  --from/--to  ファイル更新日のチェック期間\n"
-           "  --json       結果をJSONで出力します\n"
-           "  --report F   チェック結果をPDFファイルFに出力します\n"
-           "終了コード: 0 エラーなし, 1 エラー検出, 2 チェックできません\n";
-}
-
 int fail(const std::string& caption, const std::string& text) {
     std::cerr << caption << ": " << text << "\n";
     return kExitCannotRun;
 }
 
-struct Options {
-    std::optional<int> type;
-    std::optional<std::string> processes;
-    std::optional<std::string> from, to;
-    std::string settingDir, logDir;
-    bool json = false;
-    std::vector<std::string> media;
-};
-
-// Y-M-D with digits only in each part, as the run window's date boxes accept them.
-bool parseDate(const std::string& text, int16_t out[3], bool start, std::string& error) {
-    static const char* kEmpty[2][3] = {{"終了年を入力してください。", "終了月を入力してください。", "終了日を入力してください。"},
-                                       {"開始年を入力してください。", "開始月を入力してください。", "開始日を入力してください。"}};
-    static const char* kDigits[2][3] = {
-        {"終了年は数字で入力してください。", "終了月は数字で入力してください。", "終了日は数字で入力してください。"},
-        {"開始年は数字で入力してください。", "開始月は数字で入力してください。", "開始日は数字で入力してください。"}};
-    std::string parts[3];
-    int k = 0;
-    for (char c : text) {
-        if (c == '-' && k < 2) { ++k; continue; }
-        parts[k] += c;
-    }
-    const size_t limits[3] = {4, 2, 2};
-    for (int i = 0; i < 3; ++i) {
-        if (parts[i].empty()) { error = kEmpty[start][i]; return false; }
-        if (!IsDigits(parts[i]) || parts[i].size() > limits[i]) { error = kDigits[start][i]; return false; }
-        out[i] = static_cast<int16_t>(toNumber(parts[i]));
-    }
-    return true;
+int fail(const CliError& e) {
+    if (e.showUsage) std::cerr << usageText();
+    return fail(e.caption, e.text);
 }
+
+void warn(const std::string& caption, const std::string& text) { std::cerr << caption << ": " << text << "\n"; }
+
+// The location dialog's messages on stderr; its one question (a folder without
+// INDEX_D.XML) is answered Yes, and the answer is told.
+class CliMessageSink : public MessageSink {
+public:
+    MsgAnswer show(const Message& m) override {
+        std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
+        if (m.buttons == MsgButtons::YesNo) {
+            std::fprintf(stderr, "  → quillmark-check は「はい」と答えてチェックを続けます。\n");
+            std::fflush(stderr);
+            return MsgAnswer::Yes;
+        }
+        std::fflush(stderr);
+        return MsgAnswer::Ok;
+    }
+};
 
 // Selection codes that the run window offers for a result type.
 bool selectable(int type, int index) {
@@ -121,7 +107,6 @@ class ProgressObserver : public CheckRunObserver {
 public:
     explicit ProgressObserver(bool show) : show_(show) {}
     void mediumStarted(int n, int count, const std::string& path) override {
-        n_ = n; count_ = count;
         if (show_) std::cerr << "\r成果" << n << "枚目をチェック中です・・・ (" << n << "/" << count << ") " << path << "\n";
     }
     void entriesWalked(int64_t entries) override {
@@ -132,93 +117,244 @@ public:
     }
 private:
     bool show_;
-    int n_ = 0, count_ = 0;
 };
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
+// Sub-folders of folder that hold INDEX_D.XML: the deliveries below a folder given one
+// level too high.
+std::vector<std::string> deliveriesBelow(const std::string& folder) {
+    std::vector<std::string> out;
+    Listing l = listFolderNames(folder);
+    for (const auto& e : l.entries) {
+        if (!e.isDir || e.isHidden) continue;
+        const std::string sub = withTrailingSeparator(folder) + e.raw;
+        if (resolveRel(sub, "INDEX_D.XML", EntryKind::File)) out.push_back(withTrailingSeparator(sub));
     }
-    return out + "\"";
+    return out;
 }
 
-const char* mark(bool ok) { return ok ? "○" : "×"; }
-
-std::string verdictText(bool anyFinding) {
-    return anyFinding ? "チェックの結果、エラーが検出されました。" : "チェックの結果、エラーは検出されませんでした。";
-}
-
-void printText(const RunSummary& s, const std::vector<MediumRecord>& media, const std::string& logPath,
-               const ProcessFlags& flags) {
-    std::cout << "成果種類: " << GetResultTypeName(s.resultType) << "\n";
-    std::cout << "工程: " << (flags.any() ? flags.codes() : "(なし)") << "\n";
-    std::cout << "チェック結果: " << verdictText(s.anyFinding) << "\n";
-    std::cout << "ログフォルダ: " << logPath << "\n";
-    for (const auto& m : s.media) {
-        std::cout << "\n" << m.label << " " << mark(!m.anyLog);
-        if (m.number > 0 && m.number <= static_cast<int>(media.size())) std::cout << "  " << media[m.number - 1].path;
-        std::cout << "\n";
-        for (const auto& t : m.types) {
-            std::cout << "  " << mark(t.ok()) << " " << t.label << "\n";
-            for (const auto& f : t.findings)
-                std::cout << "      " << f.location() << "\t" << f.message << "\n";
+// The media as the location dialog judges them, each given once.
+std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vector<std::string>& media,
+                               std::vector<uint32_t>& serials) {
+    for (const auto& m : given) {
+        std::string location = m;
+        // A folder that cannot be reached or read would be judged as missing, or as one
+        // without INDEX_D.XML and SURVEY; say what the system said instead.
+        struct stat st {};
+        if (::stat(m.c_str(), &st) != 0 && errno != ENOENT && errno != ENOTDIR)
+            return fail(kLocationCaption, systemErrorMessage("指定した場所を確認できません", m, errno));
+        if (isFolder(m)) {
+            if (Listing l = listFolderNames(m); !l.ok)
+                return fail(kLocationCaption, systemErrorMessage("フォルダを読み取れません", m, l.errorNumber));
         }
-    }
-}
-
-void printJson(const RunSummary& s, const std::vector<MediumRecord>& media, const std::string& logPath,
-               const ProcessFlags& flags) {
-    std::string o = "{\n";
-    o += "  \"resultType\": " + std::to_string(s.resultType) + ",\n";
-    o += "  \"resultTypeName\": " + jsonString(GetResultTypeName(s.resultType)) + ",\n";
-    o += "  \"processes\": " + jsonString(flags.codes()) + ",\n";
-    o += "  \"anyFinding\": " + std::string(s.anyFinding ? "true" : "false") + ",\n";
-    o += "  \"verdict\": " + jsonString(verdictText(s.anyFinding)) + ",\n";
-    o += "  \"logFolder\": " + jsonString(logPath) + ",\n";
-    o += "  \"media\": [";
-    for (size_t i = 0; i < s.media.size(); ++i) {
-        const auto& m = s.media[i];
-        o += i ? ",\n    {" : "\n    {";
-        o += "\"number\": " + std::to_string(m.number) + ", \"label\": " + jsonString(m.label);
-        if (m.number > 0 && m.number <= static_cast<int>(media.size())) {
-            const auto& r = media[m.number - 1];
-            o += ", \"path\": " + jsonString(r.path) + ", \"driveType\": " + std::to_string(r.driveType) +
-                 ", \"volumeSerial\": " + std::to_string(r.volumeNo);
-        }
-        o += ", \"result\": " + jsonString(mark(!m.anyLog)) + ", \"checks\": [";
-        for (size_t k = 0; k < m.types.size(); ++k) {
-            const auto& t = m.types[k];
-            o += k ? ",\n      {" : "\n      {";
-            o += "\"key\": " + jsonString(t.key) + ", \"label\": " + jsonString(t.label) +
-                 ", \"result\": " + jsonString(mark(t.ok())) + ", \"findings\": [";
-            for (size_t j = 0; j < t.findings.size(); ++j) {
-                const auto& f = t.findings[j];
-                o += j ? ",\n        {" : "\n        {";
-                o += "\"code\": " + std::to_string(f.number) + ", \"location\": " + jsonString(f.location()) +
-                     ", \"place\": " + jsonString(f.place) + ", \"occurrence\": " + std::to_string(f.occurrence) +
-                     ", \"message\": " + jsonString(f.message) + "}";
+        if (!CheckPath(location)) {
+            const std::vector<std::string> below = isFolder(location) ? deliveriesBelow(location) : std::vector<std::string>{};
+            if (!below.empty()) {
+                std::string text = "このフォルダの下のフォルダに INDEX_D.XML があります。成果の最上位フォルダとして、"
+                                   "次のフォルダを指定してください:";
+                for (const auto& b : below) text += "\n  " + b;
+                warn(kLocationCaption, text);
             }
-            o += t.findings.empty() ? "]}" : "\n      ]}";
+            return kExitCannotRun;
         }
-        o += "\n    ]}";
+        std::error_code ec;
+        std::string canonical = std::filesystem::canonical(location, ec).string();
+        if (ec) canonical = location;
+        canonical = withTrailingSeparator(canonical);
+        VolumeInfo info;
+        const uint32_t serial = GetVolumeInfo(canonical, info) ? info.serial : 0;
+        for (size_t j = 0; j < media.size(); ++j)
+            if (media[j] == canonical && serials[j] == serial)
+                return fail("成果メディア", "指定した成果は、既にチェックしています。 (" + m + ")");
+        media.push_back(canonical);
+        serials.push_back(serial);
     }
-    o += "\n  ]\n}\n";
-    std::cout << o;
+    return std::nullopt;
+}
+
+// The log folder of the run, locked: never a medium's folder, never inside one or
+// holding one, never one that another run is using.
+std::optional<int> prepareLogFolder(AppState& app, const Options& opt, const std::vector<std::string>& media,
+                                    LogFolderLock& lock) {
+    const std::string target = opt.logDir.empty() ? app.logPath : opt.logDir;
+    if (target.empty())
+        return fail("ログフォルダ", (app.logFolderProblem.empty() ? std::string("ログフォルダを作成できません。")
+                                                               : app.logFolderProblem) +
+                                      "\n--log-dir でログフォルダを指定してください。");
+    for (const auto& m : media)
+        if (std::string why = logFolderOverlap(target, m); !why.empty())
+            return fail("ログフォルダ", why + "\n成果の外のフォルダを --log-dir で指定してください。");
+    if (!opt.logDir.empty() && !app.useLogFolder(opt.logDir))
+        return fail("ログフォルダ", app.logFolderProblem.empty() ? opt.logDir : app.logFolderProblem);
+    if (!lock.acquire(app.logPath)) {
+        std::string text = lock.problem();
+        if (lock.takenByAnother())
+            text += "\n同時に複数のチェックを行うときは、それぞれ別のログフォルダを --log-dir で指定してください。";
+        return fail("ログフォルダ", text);
+    }
+    return std::nullopt;
+}
+
+std::optional<int> readDates(const Options& opt, CheckRunInput& in) {
+    if (!opt.from && !opt.to) return std::nullopt;
+    if (!opt.to) return fail("ファイル更新日", "--to がありません。チェック期間は --from と --to の両方で指定してください。");
+    if (!opt.from) return fail("ファイル更新日", "--from がありません。チェック期間は --from と --to の両方で指定してください。");
+    std::string warning;
+    if (auto e = parseDate(*opt.from, true, in.dateS, warning)) return fail(*e);
+    if (!warning.empty()) warn("ファイル更新日", warning);
+    if (auto e = parseDate(*opt.to, false, in.dateE, warning)) return fail(*e);
+    if (!warning.empty()) warn("ファイル更新日", warning);
+    auto ymd = [](const int16_t d[3]) { return int32_t(d[0]) * 10000 + int32_t(d[1]) * 100 + d[2]; };
+    if (ymd(in.dateS) > ymd(in.dateE))
+        warn("ファイル更新日", "開始日 " + *opt.from + " が終了日 " + *opt.to +
+                                   " より後です。指定どおりにチェックします（すべてのファイルが期間外になります）。");
+    return std::nullopt;
+}
+
+std::optional<int> readProcesses(const Options& opt, int16_t type, const std::string& first, ProcessFlags& flags,
+                                 std::string& note) {
+    if (opt.processes) {
+        const std::string& list = *opt.processes;
+        size_t pos = 0;
+        while (!list.empty()) {
+            const size_t comma = list.find(',', pos);
+            const std::string code =
+                upperAscii(trimBlanks(list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos)));
+            const int idx = ProcessFlags::indexOf(code);
+            if (!code.empty()) {
+                if (idx < 0 || !selectable(type, idx))
+                    return fail("工程", "不明な工程です: " + code + "（工程コードは quillmark-check --help をご覧ください）");
+                flags.flag[idx] = 1;
+            }
+            if (comma == std::string::npos) break;
+            pos = comma + 1;
+        }
+        return std::nullopt;
+    }
+    ProcessFlags judged;
+    if (!JudgeProcess(type, first, judged)) {
+        // The run window would show no process ticked for the user to correct; here the
+        // folder names are what can still be told.
+        JudgeProcessFromFolders(first, judged);
+        note = "SURV_TSK.XML を読み込めないため、工程を判定できません。SURVEY\\TISEKI\\DATA のフォルダ名から判定した"
+               "工程でチェックします。--processes で工程を指定してください。";
+        warn("工程", note);
+    }
+    for (int i = 0; i < 14; ++i)
+        if (selectable(type, i)) flags.flag[i] = judged.flag[i];
+    return std::nullopt;
+}
+
+// The setting folder: --setting-dir, else Setting beside the program (the build folder,
+// or the installed program folder).
+std::optional<int> chooseSettingFolder(AppState& app, const Options& opt) {
+    if (!opt.settingDir.empty()) app.settingPath = withTrailingSeparator(opt.settingDir);
+    if (!isFolder(app.settingPath))
+        return fail("設定フォルダ", "設定フォルダが見つかりません: " + app.settingPath +
+                                        "\n--setting-dir で設定テーブルのフォルダを指定してください。");
+    return std::nullopt;
+}
+
+int run(const Options& opt, const char* argv0) {
+    CliMessageSink sink;
+    setMessageSink(&sink);
+
+    AppState app;
+    gApp = &app;
+    app.startUp(programFolder(argv0));
+    if (auto rc = chooseSettingFolder(app, opt)) return *rc;
+
+    CheckRunInput in;
+    if (auto rc = readDates(opt, in)) return *rc;
+    if (!CheckXmlParser()) return fail("XMLPerser", "XMLパーサーを利用できません。");
+
+    std::vector<std::string> media;
+    std::vector<uint32_t> serials;
+    if (auto rc = acceptMedia(opt.media, media, serials)) return *rc;
+    const std::string& first = media.front();
+
+    LogFolderLock lock;
+    if (auto rc = prepareLogFolder(app, opt, media, lock)) return *rc;
+
+    // The judging below and the run read the same management files: parse each once.
+    XmlCacheScope xmlCache;
+
+    // What medium 1 says about the delivery.
+    int16_t mediaCount = 1, mediumNo = 1;
+    const std::string indexFile = managementFile(first, "INDEX_D.XML");
+    bool indexRead = false;
+    if (isPlainFile(indexFile)) {
+        indexRead = JudgeMediaNum(indexFile, mediaCount, mediumNo);
+        if (!indexRead) warn("成果チェック", "業務管理ファイル(INDEX_D.XML)の読み込みに失敗しました。");
+    }
+    if (mediaCount < 1 || mediaCount > 999) mediaCount = 1;
+    if (indexRead && mediumNo != 1)
+        warn("成果チェック", "指定した成果は、１枚目ではありません（INDEX_D.XMLのメディア番号 " + std::to_string(mediumNo) + "）。");
+    if (mediaCount > static_cast<int>(media.size()))
+        warn("成果チェック", "INDEX_D.XMLのメディア総枚数は " + std::to_string(mediaCount) + " 枚ですが、指定されたフォルダは " +
+                                 std::to_string(media.size()) + " 件です。");
+
+    const int16_t type =
+        opt.type ? static_cast<int16_t>(*opt.type) : JudgeResultType(managementFile(first, "SURVEY\\SURVEY.XML"));
+    if (type != 1 && type != 2)
+        return fail("成果内容", "成果内容を指定してください。（SURVEY.XMLの適用要領基準から判定できません。--type 1 または "
+                                "--type 2 を指定してください）");
+
+    std::string processNote;
+    if (auto rc = readProcesses(opt, type, first, in.flags, processNote)) return *rc;
+
+    const std::vector<SettingTableProblem> missingTables = missingSettingTables(app.settingPath, type);
+    std::vector<std::string> problems;
+    for (const auto& p : missingTables) {
+        warn("設定テーブル", p.message);
+        problems.push_back(p.message);
+    }
+
+    in.resultType = type;
+    in.mediaNum = static_cast<int16_t>(media.size());
+    in.handedPath = first;
+    in.handedSerial = serials.front();
+
+    FolderListLocator locator(media);
+    ProgressObserver progress(isatty(STDERR_FILENO) && !opt.json);
+    std::signal(SIGINT, onInterrupt);
+    app.stop.store(false);
+    std::vector<MediumRecord> records;
+    const int16_t result = runCheckAll(app, in, locator, records, &progress);
+    std::signal(SIGINT, SIG_DFL);
+    if (result < 0) return fail("Quillmark", "中断しました。");
+
+    for (const auto& f : logFailures()) problems.push_back("ログファイルを書き込めません: " + f);
+    RunSummary summary = readRunSummary(app.logPath, type, in.mediaNum);
+    for (const auto& p : missingTables)
+        for (auto& m : summary.media)
+            for (auto& t : m.types)
+                if (t.key == p.table.checkKey && t.failure.empty()) {
+                    t.failure = p.message;
+                    m.anyLog = true;
+                }
+
+    Report report;
+    report.summary = &summary;
+    report.media = &records;
+    report.logPath = app.logPath;
+    report.processes = in.flags.codes();
+    report.processNote = processNote;
+    report.problems = problems;
+    if (opt.json) std::cout << jsonReport(report);
+    else printText(std::cout, report);
+    std::cout.flush();
+#ifdef QM_HAVE_REPORT
+    if (!opt.reportPath.empty()) {  // neither the logs nor the exit status change
+        std::string why;
+        if (!writeReport(opt.reportPath, summary, records, first, why))
+            std::cerr << "PDF出力: " << opt.reportPath << ": " << why << "\n";
+    }
+#endif
+    if (!problems.empty()) {
+        warn("成果チェック", "チェックを正しく行えなかったため、結果は成果の判定になりません。");
+        return kExitCannotRun;
+    }
+    return summary.anyFinding ? kExitFindings : kExitClean;
 }
 
 }  // namespace
@@ -234,154 +370,19 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
     Options opt;
-    std::string reportPath;  // --report FILE.pdf
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](const char* name) -> std::optional<std::string> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            (void)name;
-            return args[++i];
-        };
-        if (a == "-h" || a == "--help") { usage(std::cout); return kExitClean; }
-        if (a == "--json") { opt.json = true; continue; }
-        if (a == "--report") {  // --report FILE.pdf
-            if (i + 1 >= args.size()) { usage(std::cerr); return fail("quillmark-check", a + " に値がありません。"); }
-            reportPath = args[++i];
-#ifndef QM_HAVE_REPORT
-            return fail("quillmark-check", "--report はこのビルドでは使えません。");
-#endif
-            continue;
-        }
-        if (a == "--type" || a == "--processes" || a == "--from" || a == "--to" || a == "--setting-dir" || a == "--log-dir") {
-            auto v = value(a.c_str());
-            if (!v) { usage(std::cerr); return fail("quillmark-check", a + " に値がありません。"); }
-            if (a == "--type") {
-                if (*v != "1" && *v != "2") return fail("成果内容", "--type は 1（地籍調査）か 2（官民境界等先行調査）で指定してください。");
-                opt.type = std::stoi(*v);
-            } else if (a == "--processes") opt.processes = *v;
-            else if (a == "--from") opt.from = *v;
-            else if (a == "--to") opt.to = *v;
-            else if (a == "--setting-dir") opt.settingDir = *v;
-            else opt.logDir = *v;
-            continue;
-        }
-        if (a.size() > 1 && a[0] == '-' && a != "-") { usage(std::cerr); return fail("quillmark-check", "不明なオプションです: " + a); }
-        opt.media.push_back(a);
+    if (auto e = parseArguments(std::vector<std::string>(argv + 1, argv + argc), opt)) return fail(*e);
+    if (opt.help) {
+        std::cout << helpText();
+        return kExitClean;
     }
-    if (opt.media.empty()) { usage(std::cerr); return fail("成果ファイル場所", "チェックを行う場所を指定してください。"); }
+    if (opt.version) {
+        std::cout << versionText();
+        return kExitClean;
+    }
+    if (opt.media.empty()) {
+        std::cerr << usageText();
+        return fail(kLocationCaption, "チェックを行う場所を指定してください。");
+    }
     if (opt.media.size() > 999) return fail("成果メディア枚数", "成果メディア枚数は1～999の範囲で入力してください。");
-
-    StderrMessageSink sink;
-    setMessageSink(&sink);
-
-    AppState app;
-    gApp = &app;
-    app.startUp(programFolder(argv[0]));
-    if (!opt.settingDir.empty()) app.settingPath = withTrailingSeparator(opt.settingDir);
-    if (!opt.logDir.empty() && !app.useLogFolder(opt.logDir))
-        return fail("ログフォルダ", app.logFolderProblem.empty() ? opt.logDir : app.logFolderProblem);
-    if (app.logPath.empty())
-        return fail("ログフォルダ", app.logFolderProblem.empty() ? "ログフォルダを作成できません。" : app.logFolderProblem);
-    if (!CheckXmlParser()) return fail("XMLPerser", "XMLパーサーを利用できません。");
-
-    // Media: existing folders, each given once.
-    std::vector<std::string> media;
-    std::vector<uint32_t> serials;
-    for (const auto& m : opt.media) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(m, ec)) return fail("成果ファイル場所", "フォルダが見つかりません: " + m);
-        std::string canonical = std::filesystem::canonical(m, ec).string();
-        if (ec) canonical = m;
-        canonical = withTrailingSeparator(canonical);
-        VolumeInfo info;
-        uint32_t serial = GetVolumeInfo(canonical, info) ? info.serial : 0;
-        for (size_t j = 0; j < media.size(); ++j)
-            if (media[j] == canonical && serials[j] == serial)
-                return fail("成果メディア", "指定した成果は、既にチェックしています。 (" + m + ")");
-        media.push_back(canonical);
-        serials.push_back(serial);
-    }
-    const std::string& first = media.front();
-
-    // The judging below and the run read the same management files: parse each once.
-    XmlCacheScope xmlCache;
-
-    // What medium 1 says about the delivery.
-    int16_t mediaCount = 1, mediumNo = 1;
-    std::string indexFile = managementFile(first, "INDEX_D.XML");
-    bool indexRead = false;
-    if (isPlainFile(indexFile)) {
-        indexRead = JudgeMediaNum(indexFile, mediaCount, mediumNo);
-        if (!indexRead) std::cerr << "成果チェック: 業務管理ファイル(INDEX_D.XML)の読み込みに失敗しました。\n";
-    }
-    if (mediaCount < 1 || mediaCount > 999) mediaCount = 1;
-    if (indexRead && mediumNo != 1)
-        std::cerr << "成果チェック: 指定した成果は、１枚目ではありません（INDEX_D.XMLのメディア番号 " << mediumNo << "）。\n";
-    if (mediaCount > static_cast<int>(media.size()))
-        std::cerr << "成果チェック: INDEX_D.XMLのメディア総枚数は " << mediaCount << " 枚ですが、指定されたフォルダは "
-                  << media.size() << " 件です。\n";
-
-    int16_t type = opt.type ? static_cast<int16_t>(*opt.type) : JudgeResultType(managementFile(first, "SURVEY\\SURVEY.XML"));
-    if (type != 1 && type != 2)
-        return fail("成果内容", "成果内容を指定してください。（SURVEY.XMLの適用要領基準から判定できません。--type 1 または --type 2 を指定してください）");
-
-    ProcessFlags flags;
-    if (opt.processes) {
-        std::string list = *opt.processes;
-        size_t pos = 0;
-        while (pos <= list.size() && !list.empty()) {
-            size_t comma = list.find(',', pos);
-            std::string code = upperAscii(trimBlanks(list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos)));
-            int idx = ProcessFlags::indexOf(code);
-            if (!code.empty()) {
-                if (idx < 0 || !selectable(type, idx)) return fail("工程", "不明な工程です: " + code);
-                flags.flag[idx] = 1;
-            }
-            if (comma == std::string::npos) break;
-            pos = comma + 1;
-        }
-    } else {
-        ProcessFlags judged;
-        JudgeProcess(type, first, judged);
-        for (int i = 0; i < 14; ++i)
-            if (selectable(type, i)) flags.flag[i] = judged.flag[i];
-    }
-
-    CheckRunInput in;
-    in.resultType = type;
-    in.mediaNum = static_cast<int16_t>(media.size());
-    in.flags = flags;
-    if (opt.from || opt.to) {
-        std::string error;
-        if (!opt.from) return fail("ファイル更新日", "開始年を入力してください。");
-        if (!opt.to) return fail("ファイル更新日", "終了年を入力してください。");
-        if (!parseDate(*opt.from, in.dateS, true, error)) return fail("ファイル更新日", error);
-        if (!parseDate(*opt.to, in.dateE, false, error)) return fail("ファイル更新日", error);
-    }
-    in.handedPath = first;
-    in.handedSerial = serials.front();
-
-    FolderListLocator locator(media);
-    ProgressObserver progress(isatty(STDERR_FILENO) && !opt.json);
-    std::signal(SIGINT, onInterrupt);
-    app.stop.store(false);
-    std::vector<MediumRecord> records;
-    int16_t result = runCheckAll(app, in, locator, records, &progress);
-    std::signal(SIGINT, SIG_DFL);
-    if (result < 0) {
-        std::cerr << "Quillmark: 中断しました。\n";
-        return kExitCannotRun;
-    }
-
-    RunSummary summary = readRunSummary(app.logPath, type, in.mediaNum);
-    if (opt.json) printJson(summary, records, app.logPath, flags);
-    else printText(summary, records, app.logPath, flags);
-#ifdef QM_HAVE_REPORT
-    if (!reportPath.empty()) {  // --report: neither the logs nor the exit status change
-        std::string why;
-        if (!writeReport(reportPath, summary, records, first, why)) std::cerr << "PDF出力: " << reportPath << ": " << why << "\n";
-    }
-#endif
-    return summary.anyFinding ? kExitFindings : kExitClean;
+    return run(opt, argv[0]);
 }

@@ -3,14 +3,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
+#include <filesystem>
 
+#include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
@@ -23,19 +25,19 @@ std::string withoutTrailingSeparators(std::string p) {
     return p;
 }
 
-// Makes sure dir is a private folder of this user: created with mode 0700 when missing;
-// refused when it is a symbolic link, not a folder, or owned by someone else. An own
-// folder that others may enter is closed to them. Answers an empty text, or why not.
+// Makes sure dir is a folder of this user that the logs may go to: created with mode 0700
+// when missing; refused when it is a symbolic link, not a folder, or owned by someone
+// else. With tightenMode an own folder that others may enter is closed to them (only for
+// the program's own folders). Answers an empty text, or why not.
 std::string securePrivateFolder(const std::string& dirIn, bool tightenMode) {
     const std::string dir = withoutTrailingSeparators(dirIn);
     if (dir.empty()) return "ログフォルダの場所が空です。";
     struct stat st {};
     if (::lstat(dir.c_str(), &st) != 0) {
-        if (errno != ENOENT) return "ログフォルダを確認できません: " + dir + " (" + std::strerror(errno) + ")";
+        if (errno != ENOENT) return systemErrorMessage("ログフォルダを確認できません", dir, errno);
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-            return "ログフォルダを作成できません: " + dir + " (" + std::strerror(errno) + ")";
-        if (::lstat(dir.c_str(), &st) != 0)
-            return "ログフォルダを確認できません: " + dir + " (" + std::strerror(errno) + ")";
+            return systemErrorMessage("ログフォルダを作成できません", dir, errno);
+        if (::lstat(dir.c_str(), &st) != 0) return systemErrorMessage("ログフォルダを確認できません", dir, errno);
     }
     if (S_ISLNK(st.st_mode)) return "ログフォルダがシンボリックリンクのため使用できません: " + dir;
     if (!S_ISDIR(st.st_mode)) return "ログフォルダの場所がフォルダではありません: " + dir;
@@ -48,16 +50,99 @@ std::string securePrivateFolder(const std::string& dirIn, bool tightenMode) {
             ::fchmod(fd, 0700) != 0) {
             const int err = errno;
             if (fd >= 0) ::close(fd);
-            return "ログフォルダのアクセス権を設定できません: " + dir + " (" + std::strerror(err) + ")";
+            return systemErrorMessage("ログフォルダのアクセス権を設定できません", dir, err);
         }
         ::close(fd);
     }
     if (::access(dir.c_str(), R_OK | W_OK | X_OK) != 0)
-        return "ログフォルダに書き込めません: " + dir + " (" + std::strerror(errno) + ")";
+        return systemErrorMessage("ログフォルダに書き込めません", dir, errno);
     return {};
 }
 
+// The folder's identity, when it exists.
+bool identityOf(const std::string& path, dev_t& dev, ino_t& ino) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    dev = st.st_dev;
+    ino = st.st_ino;
+    return true;
+}
+
+// Whether inner is outer or lies below it: inner's existing folders, from itself up to
+// the root, compared with outer by identity.
+bool liesWithin(const std::filesystem::path& inner, const std::string& outer) {
+    dev_t odev;
+    ino_t oino;
+    if (!identityOf(outer, odev, oino)) return false;
+    for (std::filesystem::path p = inner;; p = p.parent_path()) {
+        dev_t dev;
+        ino_t ino;
+        if (identityOf(p.string(), dev, ino) && dev == odev && ino == oino) return true;
+        if (p == p.parent_path() || p.empty()) return false;
+    }
+}
+
+std::filesystem::path resolvedFolder(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+    if (ec) p = std::filesystem::absolute(path, ec).lexically_normal();
+    if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
+    return p;
+}
+
 }  // namespace
+
+bool isRunLogName(const std::string& name) {
+    static const char* const kPatterns[] = {"FolderCheck_###.log", "JobFileCheck_IND_###.log",
+                                            "JobFileCheck_SUV_###.log", "JobFileCheck_TSK_###.log"};
+    for (const char* p : kPatterns)
+        if (name.size() == std::string_view(p).size() && LikeMatchNoCase(name, p)) return true;
+    return false;
+}
+
+std::string logFolderOverlap(const std::string& logFolder, const std::string& medium) {
+    const std::filesystem::path log = resolvedFolder(logFolder);
+    const std::filesystem::path top = resolvedFolder(medium);
+    if (liesWithin(log, top.string())) {
+        if (liesWithin(top, log.string()))
+            return "ログフォルダに成果メディアのフォルダは使用できません: " + withoutTrailingSeparators(logFolder);
+        return "ログフォルダが成果メディアの中にあります: " + withoutTrailingSeparators(logFolder) + "（成果: " +
+               withoutTrailingSeparators(medium) + "）";
+    }
+    if (liesWithin(top, log.string()))
+        return "ログフォルダの中に成果メディアがあります: " + withoutTrailingSeparators(logFolder) + "（成果: " +
+               withoutTrailingSeparators(medium) + "）";
+    return {};
+}
+
+bool LogFolderLock::acquire(const std::string& folder) {
+    release();
+    taken_ = false;
+    problem_.clear();
+    const std::string dir = withoutTrailingSeparators(folder);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        problem_ = systemErrorMessage("ログフォルダを開けません", dir, errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err == EWOULDBLOCK || err == EINTR) {
+            ::close(fd);
+            taken_ = true;
+            problem_ = "ログフォルダは他のチェックが使用中です: " + dir;
+            return false;
+        }
+        // ENOLCK, EINVAL...: this file system keeps no locks; the folder is used as it is.
+    }
+    fd_ = fd;
+    return true;
+}
+
+void LogFolderLock::release() {
+    if (fd_ >= 0) ::close(fd_);  // closing the last descriptor drops the lock
+    fd_ = -1;
+}
 
 void AppState::startUp(const std::string& programFolder) {
     appPath = withTrailingSeparator(programFolder);
@@ -85,7 +170,7 @@ bool AppState::establishLogFolder() {
         const std::string base = withoutTrailingSeparators(rt);
         if (::lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
             (st.st_mode & 0077) == 0 && ::access(base.c_str(), W_OK | X_OK) == 0) {
-            if (useLogFolder(base + "/quillmark_log")) return true;
+            if (openLogFolder(base + "/quillmark_log", true)) return true;
         }
     }
     const std::string temp = GetTempFolder();
@@ -99,11 +184,14 @@ bool AppState::establishLogFolder() {
         logFolderProblem = why;
         return false;
     }
-    return useLogFolder(userBase + "/quillmark_log");
+    return openLogFolder(userBase + "/quillmark_log", true);
 }
 
-bool AppState::useLogFolder(const std::string& dir) {
+bool AppState::useLogFolder(const std::string& dir) { return openLogFolder(dir, false); }
+
+bool AppState::openLogFolder(const std::string& dir, bool own) {
     logPath.clear();
+    logFolderIsOwn = false;
     const std::string d = withoutTrailingSeparators(dir);
     // Missing parents are created as well, privately.
     for (size_t pos = d.find('/', 1); pos != std::string::npos; pos = d.find('/', pos + 1)) {
@@ -111,11 +199,14 @@ bool AppState::useLogFolder(const std::string& dir) {
         struct stat st {};
         if (::lstat(parent.c_str(), &st) != 0 && errno == ENOENT) ::mkdir(parent.c_str(), 0700);
     }
-    if (std::string why = securePrivateFolder(d, true); !why.empty()) {
+    struct stat st {};
+    const bool existed = ::lstat(d.c_str(), &st) == 0;
+    if (std::string why = securePrivateFolder(d, own || !existed); !why.empty()) {
         logFolderProblem = why;
         return false;
     }
     logPath = withTrailingSeparator(d);
+    logFolderIsOwn = own;
     logFolderProblem.clear();
     return true;
 }
@@ -134,7 +225,7 @@ void AppState::deleteLogs() const {
         struct stat st {};
         if (::fstatat(dfd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
         const std::string name = displayName(de->d_name);
-        if (LikeMatchNoCase(name, "*.log")) doomed.emplace_back(de->d_name);
+        if (logFolderIsOwn ? LikeMatchNoCase(name, "*.log") : isRunLogName(name)) doomed.emplace_back(de->d_name);
     }
     for (const auto& n : doomed) ::unlinkat(dfd, n.c_str(), 0);
     ::closedir(d);

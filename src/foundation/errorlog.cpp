@@ -4,8 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <mutex>
 
 #include "foundation/messages.h"
 #include "foundation/text.h"
@@ -13,6 +14,32 @@
 namespace qm {
 
 namespace {
+
+std::mutex& failureMutex() {
+    static std::mutex m;
+    return m;
+}
+std::vector<std::string>& failedLogs() {
+    static std::vector<std::string> logs;
+    return logs;
+}
+
+// Records that a log failed; answers whether it is the first failure of that log.
+bool recordFailure(const std::string& file) {
+    std::lock_guard<std::mutex> lock(failureMutex());
+    auto& logs = failedLogs();
+    if (std::find(logs.begin(), logs.end(), file) != logs.end()) return false;
+    logs.push_back(file);
+    return true;
+}
+
+// A log that cannot be opened or written is told once (a full disk would otherwise give
+// a box per finding), with its path and the reason in words.
+void reportFailure(const char* caption, const std::string& file, int err) {
+    if (recordFailure(file))
+        showFailure(caption, err, systemErrorMessage("ログファイルを書き込めません", file, err));
+}
+
 std::string withoutLineBreaks(const std::string& s) {
     std::string out(s);
     for (char& c : out)
@@ -20,6 +47,16 @@ std::string withoutLineBreaks(const std::string& s) {
     return out;
 }
 }  // namespace
+
+std::vector<std::string> logFailures() {
+    std::lock_guard<std::mutex> lock(failureMutex());
+    return failedLogs();
+}
+
+void clearLogFailures() {
+    std::lock_guard<std::mutex> lock(failureMutex());
+    failedLogs().clear();
+}
 
 std::string logField(const std::string& field) {
     std::string out = withoutLineBreaks(field);
@@ -59,15 +96,14 @@ bool CErrorLog::writeLine(const std::string& utf8Line, const char* caption) {
         // Appended to, created when missing; a symbolic link in its place is not followed.
         const int fd = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
-            const int err = errno;
-            showFailure(caption, err, std::strerror(err));
+            reportFailure(caption, fileName_, errno);
             return false;
         }
         file_ = ::fdopen(fd, "ab");
         if (!file_) {
             const int err = errno;
             ::close(fd);
-            showFailure(caption, err, std::strerror(err));
+            reportFailure(caption, fileName_, err);
             return false;
         }
     }
@@ -83,7 +119,7 @@ bool CErrorLog::writeLine(const std::string& utf8Line, const char* caption) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() || std::fflush(file_) != 0) {
         const int err = errno ? errno : EIO;
         std::clearerr(file_);
-        showFailure(caption, err, std::strerror(err));
+        reportFailure(caption, fileName_, err);
         return false;
     }
     return true;

@@ -5,8 +5,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace qm {
+
+// Logs that could not be created or written since the last clearLogFailures(), each
+// named once, in the order they failed. A check whose log is named here has no
+// trustworthy verdict: its findings may be incomplete. Shared by every writer of the
+// process; the check run clears it when it starts.
+std::vector<std::string> logFailures();
+void clearLogFailures();
 
 // A field as written to a log line: CR and LF become blanks; a field holding a comma
 // (or beginning with a double quotation mark) is enclosed in double quotation marks so

@@ -50,4 +50,11 @@ MsgAnswer showMessage(const std::string& caption, const std::string& text,
 // The box of a failure caught at the end of a routine: "<number> <description>", critical.
 void showFailure(const std::string& routine, int number, const std::string& description);
 
+// What a system error number means, in Japanese ("アクセスが拒否されました" for EACCES, ...);
+// numbers without a text of their own give "システムエラー（番号 n）".
+std::string systemErrorText(int err);
+// "<what>: <path>（<systemErrorText(err)>）", the form of every message about a file or
+// folder that the system refused.
+std::string systemErrorMessage(const std::string& what, const std::string& path, int err);
+
 }  // namespace qm

@@ -23,6 +23,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "foundation/messages.h"
 #include "foundation/text.h"
 
 namespace qm {
@@ -416,28 +417,19 @@ size_t longestPath() { return PATH_MAX - 1; }
 void setPlatformFaultForTesting(PlatformFault fault) { g_fault.store(fault); }
 
 std::string readFailureReason(int errorNumber) {
+    // Wordings about reading a place of a medium; every other number as the system says it.
     switch (errorNumber) {
-        case EACCES:
-        case EPERM: return "アクセスが拒否されました";
-        case EIO: return "入出力エラーが発生しました";
         case ENAMETOOLONG: return "パスが長すぎます";
         case ENOENT: return "見つかりません";
         case ENOTDIR: return "フォルダではありません";
         case ELOOP: return "シンボリックリンクのため開きません";
         case EILSEQ: return "名前を読み取れません";
         case EOVERFLOW: return "大きすぎて読み取れません";
-        case EMFILE:
-        case ENFILE: return "同時に開けるファイルの数を超えました";
-        case ENOMEM: return "メモリが不足しています";
-        case ESTALE: return "ファイルシステム上の場所が無効になりました";
-        case ENXIO:
-        case ENODEV: return "装置が見つかりません";
         case ENOMEDIUM: return "メディアがありません";
         case EUCLEAN: return "ファイルシステムが破損しています";
-        case ETIMEDOUT: return "応答がありません";
         case EINTR:
         case EAGAIN: return "読み取りが中断されました";
-        default: return "読み取りに失敗しました（エラー番号 " + std::to_string(errorNumber) + "）";
+        default: return systemErrorText(errorNumber);
     }
 }
 

@@ -65,7 +65,7 @@ private slots:
         qm::AppState app;
         app.startUp(QM_BINARY_DIR);
         QVERIFY(app.useLogFolder(guiLogs.toStdString()));
-        QFile::copy(QM_SOURCE_DIR "/README.md", guiLogs + "/stale.log");  // an earlier run's log
+        QFile::copy(QM_SOURCE_DIR "/README.md", guiLogs + "/FolderCheck_007.log");  // an earlier run's log
 
         MainWindow w(app);
         w.show();
@@ -108,7 +108,7 @@ private slots:
 
         const QStringList names = logNames(guiLogs);
         QVERIFY(!names.isEmpty());
-        QVERIFY(!names.contains("stale.log"));
+        QVERIFY(!names.contains("FolderCheck_007.log"));
         QCOMPARE(names, logNames(cliLogs));
         for (const QString& n : names) QCOMPARE(readAll(guiLogs + "/" + n), readAll(cliLogs + "/" + n));
         const auto gui = qm::readRunSummary(guiLogs.toStdString() + "/", 1, 1);
