@@ -1,6 +1,5 @@
 #include "views/checkresultview.h"
 
-#include "checks/checkpath.h"
 #include "checks/inspection.h"
 #include "checks/resultprint.h"
 #include "foundation/appstate.h"
@@ -10,9 +9,9 @@
 #include "printing/layout/fonts.h"
 #include "views/gridmodel.h"
 #include "views/launch.h"
+#include "workflow/mediumlocationdialog.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -54,28 +53,37 @@ QLabel* caption(QWidget* parent, const QString& text) {
     return l;
 }
 
-class FolderPickAsker : public LocationAsker {
+// Asks through the medium location dialog; one dialog serves the repeated questions about
+// one medium, so what the user chose stays in it between them.
+class DialogAsker : public LocationAsker {
 public:
-    explicit FolderPickAsker(QWidget* parent) : parent_(parent) {}
+    explicit DialogAsker(QWidget* parent) : parent_(parent) {}
     std::optional<std::string> askLocation(int medium, const std::string& defaultPath) override {
-        QString start = q(defaultPath);
-        for (;;) {
-            const QString dir = QFileDialog::getExistingDirectory(
-                parent_, QStringLiteral("成果%1枚目の場所").arg(medium), start);
-            if (dir.isEmpty()) return std::nullopt;
-            std::string location = dir.toStdString();
-            if (CheckPath(location)) return location;
-            start = dir;
+        if (!dialog_ || medium != medium_) {
+            medium_ = medium;
+            dialog_ = std::make_unique<MediumLocationDialog>(parent_);
+            dialog_->SetMediaNum(medium);
+            if (!defaultPath.empty()) dialog_->SetDefaultPath(defaultPath);
         }
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        dialog_->exec();
+        QApplication::restoreOverrideCursor();
+        if (!dialog_->IsOK()) {
+            dialog_.reset();
+            return std::nullopt;
+        }
+        return dialog_->GetCheckFolder();
     }
 
 private:
     QWidget* parent_;
+    int medium_ = 0;
+    std::unique_ptr<MediumLocationDialog> dialog_;
 };
 
 }  // namespace
 
-std::unique_ptr<LocationAsker> makeLocationAsker(QWidget* parent) { return std::make_unique<FolderPickAsker>(parent); }
+std::unique_ptr<LocationAsker> makeLocationAsker(QWidget* parent) { return std::make_unique<DialogAsker>(parent); }
 
 CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidget* parent)
     : QDialog(parent), app_(app), docList_(docList), asker_(makeLocationAsker(this)) {

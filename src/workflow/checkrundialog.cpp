@@ -321,6 +321,16 @@ void CheckRunDialog::onStart() {
     input.handedPath = handedPath_;
     input.handedSerial = handedSerial_;
 
+    // The log folder is ours from the run until the result view has closed: a headless
+    // check on the same folder would clear and rewrite the logs under the view.
+    LogFolderLock lock;
+    if (!lock.acquire(app_.logPath)) {
+        std::string text = lock.problem();
+        if (lock.takenByAnother()) text += "\n他のチェックが終わってから、もう一度開始してください。";
+        showMessage("ログフォルダ", text, MsgIcon::Exclamation);
+        return;
+    }
+
     DeliverablesList docList;
     docList.setDocInfo(input.resultType,
                        app_.settingPath + (input.resultType == 2 ? "DocList_S.txt" : "DocList_C.txt"), input.flags);

@@ -162,6 +162,22 @@ private slots:
         QCOMPARE(app.checkDate, uint8_t(0));
     }
 
+    void aLogFolderInUseRefusesTheStart() {
+        qm::LogFolderLock other;  // a headless check running on the same folder
+        QVERIFY(other.acquire(app.logPath));
+        CheckRunDialog dlg(app);
+        dlg.SetJudgeResult(1, 1, flagsOf({"C"}), "", 0);
+        int runs = 0;
+        connect(&dlg, &CheckRunDialog::runFinished, [&](int) { ++runs; });
+        sink.shown.clear();
+        child<QPushButton>(&dlg, "cmdStart")->click();
+        QCOMPARE(runs, 0);
+        QCOMPARE(sink.shown.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(sink.shown[0].caption), QStringLiteral("ログフォルダ"));
+        sink.shown.clear();
+        dlg.reject();
+    }
+
     void laterMediaAreAskedForWithTheLocationDialog() {
         const std::string medium = QDir(QM_SOURCE_DIR).absoluteFilePath("samples/cadastral").toStdString() + "/";
         qm::VolumeInfo info;
