@@ -45,8 +45,10 @@ extern const std::array<CheckTypeInfo, 4> kCheckTypes;
 
 // Finds a log file in the log folder ignoring letter case; "" when absent.
 std::string findLogFile(const std::string& logPath, const std::string& name);
-// Reads one log: structure layout (isStructure) or management-file layout.
-std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure);
+// Reads one log: structure layout (isStructure) or management-file layout. A failure is
+// shown in a box captioned with routine.
+std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure,
+                                           const char* routine = "ReadLogFile");
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum);
 
 }  // namespace qm

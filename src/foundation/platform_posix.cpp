@@ -35,6 +35,8 @@ LocalDate localDateOf(time_t t) {
         d.year = tmv.tm_year + 1900;
         d.month = tmv.tm_mon + 1;
         d.day = tmv.tm_mday;
+        d.hour = tmv.tm_hour;
+        d.minute = tmv.tm_min;
     }
     return d;
 }
@@ -42,6 +44,7 @@ LocalDate localDateOf(time_t t) {
 void fillFromStat(DirEntry& e, const struct stat& st) {
     e.isLink = S_ISLNK(st.st_mode);
     e.isDir = S_ISDIR(st.st_mode);
+    e.isRegular = S_ISREG(st.st_mode);
     e.modified = localDateOf(st.st_mtime);
     e.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
 }
@@ -306,6 +309,7 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
         if (!details && de->d_type != DT_UNKNOWN) {
             e.isLink = de->d_type == DT_LNK;
             e.isDir = de->d_type == DT_DIR;
+            e.isRegular = de->d_type == DT_REG;
             out.entries.push_back(std::move(e));
             continue;
         }
@@ -317,6 +321,7 @@ Listing listFolderWhere(const std::string& path, Keep keep, bool details = true,
         } else {
             e.isLink = de->d_type == DT_LNK;
             e.isDir = de->d_type == DT_DIR;
+            e.isRegular = de->d_type == DT_REG;
         }
         out.entries.push_back(std::move(e));
     }
