@@ -288,7 +288,7 @@ void DeliverablesList::setGrid() {
         line.label = x;
         for (const Area& a : areas_) {
             if (a.ch != x) continue;
-            line.label += " " + a.name;
+            if (!a.name.empty()) line.label += " " + a.name;
             const std::string precision = getPrecisionText(a.precision);
             if (!precision.empty()) line.label += " (" + precision + ")";
             break;
