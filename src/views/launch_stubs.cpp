@@ -14,14 +14,6 @@ void notYet(const char* what) {
 void showCheckResult(QWidget*, AppState&, int16_t, const std::vector<MediumRecord>&, DeliverablesList*) {
     notYet("チェック結果");
 }
-bool showFolderView(QWidget*, AppState&, int16_t, const std::string&, const std::string&) {
-    notYet("フォルダ構成");
-    return false;
-}
-void showXmlView(QWidget*, AppState&, int16_t, int, const std::string&, const std::string&) {
-    notYet("管理ファイル参照");
-}
-void showDeliverablesList(QWidget*, AppState&, DeliverablesList&) { notYet("成果一覧"); }
 void showPrintPreview(QWidget*, const print::PrintDocument&) { notYet("印刷"); }
 void showHelp(QWidget*, int) { notYet("ヘルプ"); }
 void showFindingHelp(QWidget*, int32_t) { notYet("ヘルプ"); }
