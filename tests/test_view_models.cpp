@@ -365,6 +365,51 @@ TEST_F(DocListTest, MediumWithoutTisekiAndAFullProcess) {
     EXPECT_FALSE(list.setDocInfo(1, table() + ".none", ProcessFlags{}));
 }
 
+TEST_F(DocListTest, LaterMediaAddFindingsButNameTheAreas) {
+    writeCp932(table(), "F1,DATA,???K0###.PDF,細部図根点成果簿\nDOC,,DOCA0###.PDF,作業計画書\n");
+    touch("SURVEY/TISEKI/DATA/F1PROC_B/TFBK0001.PDF");
+    touch("SURVEY/DOC/DOCA0001.PDF");
+    const path second = dir.path() / "m2";
+    writeBytes(second / "SURVEY/TISEKI/DATA/F1PROC_C/README.TXT", "x");
+    DeliverablesList list;
+    ASSERT_TRUE(list.setDocInfo(2, table(), ProcessFlags{}));
+    EXPECT_TRUE(list.SearchFiles(top().string() + "/"));
+    EXPECT_TRUE(list.SearchFiles(second.string() + "/"));
+    list.setGrid();
+    ASSERT_EQ(list.areaLines().size(), 1u);  // the areas of the medium searched last
+    EXPECT_EQ(list.areaLines()[0].ch, "C");
+    EXPECT_TRUE(list.found("F1", "B", 0));   // what earlier media held stays found
+    EXPECT_TRUE(list.docPresent());
+    const auto tabs = list.tabsFor(0);
+    ASSERT_EQ(tabs.size(), 2u);
+    EXPECT_EQ(tabs[0].caption, "F'Ⅰ工程");
+    EXPECT_EQ(tabs[1].key, "DOC");
+}
+
+TEST(DocList, HeadlessCommandReportsTheList) {
+    qmtest::TempDir logs("doclistcli");
+    const std::string cmd = std::string(QM_BINARY_DIR) + "/quillmark-check --log-dir " + logs.str() + " ";
+    const std::string sample = std::string(QM_SOURCE_DIR) + "/samples/cadastral";
+    auto run = [](const std::string& c) {
+        std::string out;
+        FILE* p = popen((c + " 2>/dev/null").c_str(), "r");
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+        return out;
+    };
+    const std::string text = run(cmd + "--doclist " + sample);
+    EXPECT_NE(text.find("\n成果一覧\n地区A 東山一丁目地区 (甲2)\n  C 工程\n    ○ 測量作業の工程\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  ドキュメント\n    ○ 作業計画書\n"), std::string::npos);
+    const std::string json = run(cmd + "--json " + sample);
+    EXPECT_NE(json.find("\"docList\": {\"loaded\": true, \"areas\": [\n    {\"area\": \"A\""), std::string::npos) << json;
+    EXPECT_NE(json.find("{\"area\": \"\", \"process\": \"DOC\", \"processLabel\": \"ドキュメント\", "
+                        "\"document\": \"作業計画書\", \"found\": true, \"mark\": \"○\"}"),
+              std::string::npos);
+    EXPECT_EQ(run(cmd + sample).find("成果一覧"), std::string::npos);
+}
+
 TEST(DocList, PrecisionText) {
     std::array<uint8_t, 6> f{};
     EXPECT_EQ(DeliverablesList::getPrecisionText(f), "");

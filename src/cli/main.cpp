@@ -1,11 +1,12 @@
 // quillmark-check: the headless check of a delivery.
 //
 //   quillmark-check [--type 1|2] [--processes C,D,...] [--from Y-M-D --to Y-M-D]
-//                   [--setting-dir DIR] [--log-dir DIR] [--json] MEDIUM...
+//                   [--setting-dir DIR] [--log-dir DIR] [--json] [--doclist] MEDIUM...
 //
 // One folder per medium, medium 1 first. Exit status: 0 nothing found, 1 findings,
 // 2 the check could not be run.
 #include "checks/checkrun.h"
+#include "cli/doclist_report.h"  // deliverables list
 #include "checks/inspection.h"
 #include "checks/resultlog.h"
 #include "checks/xmldoc.h"
@@ -45,12 +46,13 @@ extern "C" void onInterrupt(int) {
 
 void usage(std::ostream& out) {
     out << "使い方: quillmark-check [--type 1|2] [--processes C,D,...] [--from Y-M-D --to Y-M-D]\n"
-           "                        [--setting-dir DIR] [--log-dir DIR] [--json] MEDIUM...\n"
+           "                        [--setting-dir DIR] [--log-dir DIR] [--json] [--doclist] MEDIUM...\n"
            "  MEDIUM       成果メディアの最上位フォルダ（INDEX_D.XMLのある場所）。1枚目から順に指定します。\n"
            "  --type       成果内容 1=地籍調査 2=官民境界等先行調査（省略時はSURVEY.XMLから判定）\n"
            "  --processes  チェックする工程（省略時は成果から判定、空文字列で工程なし）\n"
            "  --from/--to  ファイル更新日のチェック期間\n"
-           "  --json       結果をJSONで出力します\n"
+           "  --json       結果をJSONで出力します（成果一覧を含みます）\n"
+           "  --doclist    チェックの後に成果一覧（地区・工程・成果名・有無）を出力します\n"
            "終了コード: 0 エラーなし, 1 エラー検出, 2 チェックできません\n";
 }
 
@@ -65,6 +67,7 @@ struct Options {
     std::optional<std::string> from, to;
     std::string settingDir, logDir;
     bool json = false;
+    bool doclist = false;  // deliverables list
     std::vector<std::string> media;
 };
 
@@ -178,7 +181,7 @@ void printText(const RunSummary& s, const std::vector<MediumRecord>& media, cons
 }
 
 void printJson(const RunSummary& s, const std::vector<MediumRecord>& media, const std::string& logPath,
-               const ProcessFlags& flags) {
+               const ProcessFlags& flags, const std::string& docListMember) {
     std::string o = "{\n";
     o += "  \"resultType\": " + std::to_string(s.resultType) + ",\n";
     o += "  \"resultTypeName\": " + jsonString(GetResultTypeName(s.resultType)) + ",\n";
@@ -213,7 +216,7 @@ void printJson(const RunSummary& s, const std::vector<MediumRecord>& media, cons
         }
         o += "\n    ]}";
     }
-    o += "\n  ]\n}\n";
+    o += "\n  ]" + docListMember + "\n}\n";
     std::cout << o;
 }
 
@@ -240,6 +243,7 @@ int main(int argc, char** argv) {
         };
         if (a == "-h" || a == "--help") { usage(std::cout); return kExitClean; }
         if (a == "--json") { opt.json = true; continue; }
+        if (a == "--doclist") { opt.doclist = true; continue; }  // deliverables list
         if (a == "--type" || a == "--processes" || a == "--from" || a == "--to" || a == "--setting-dir" || a == "--log-dir") {
             auto v = value(a.c_str());
             if (!v) { usage(std::cerr); return fail("quillmark-check", a + " に値がありません。"); }
@@ -354,7 +358,8 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onInterrupt);
     app.stop.store(false);
     std::vector<MediumRecord> records;
-    int16_t result = runCheckAll(app, in, locator, records, &progress);
+    cli::DocListReport docList(opt.doclist || opt.json, app, type, flags, &progress);  // deliverables list
+    int16_t result = runCheckAll(app, in, locator, records, &docList);
     std::signal(SIGINT, SIG_DFL);
     if (result < 0) {
         std::cerr << "Quillmark: 中断しました。\n";
@@ -362,7 +367,8 @@ int main(int argc, char** argv) {
     }
 
     RunSummary summary = readRunSummary(app.logPath, type, in.mediaNum);
-    if (opt.json) printJson(summary, records, app.logPath, flags);
+    if (opt.json) printJson(summary, records, app.logPath, flags, docList.jsonMember());
     else printText(summary, records, app.logPath, flags);
+    if (opt.doclist && !opt.json) docList.printText(std::cout);  // deliverables list
     return summary.anyFinding ? kExitFindings : kExitClean;
 }
