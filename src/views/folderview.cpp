@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -127,9 +128,14 @@ FolderStructureView::FolderStructureView(QWidget* parent) : QDialog(parent) {
     view_->setAlternatingRowColors(false);
     view_->header()->setStretchLastSection(false);
     connect(view_, &QTreeView::doubleClicked, this, [this](const QModelIndex&) { cmdFileOpen_Click(); });
-    // Outline changes refit the columns to what is now visible.
-    connect(view_, &QTreeView::expanded, this, [this] { view_->resizeColumnToContents(0); });
-    connect(view_, &QTreeView::collapsed, this, [this] { view_->resizeColumnToContents(0); });
+    // Outline changes refit the name column to what is now visible, once per burst of
+    // changes (expanding everything tells of every folder).
+    auto* refit = new QTimer(this);
+    refit->setSingleShot(true);
+    refit->setInterval(0);
+    connect(refit, &QTimer::timeout, this, [this] { view_->resizeColumnToContents(0); });
+    connect(view_, &QTreeView::expanded, refit, qOverload<>(&QTimer::start));
+    connect(view_, &QTreeView::collapsed, refit, qOverload<>(&QTimer::start));
 
     auto legend = [this](const char* name, const char* text, const QString& colour) {
         auto* l = new QLabel(QString::fromUtf8(text), this);

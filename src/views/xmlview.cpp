@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -97,8 +98,14 @@ XmlView::XmlView(QWidget* parent) : QDialog(parent) {
     view_->setFont(QFont(kGothic, 9));
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->header()->setStretchLastSection(false);
-    connect(view_, &QTreeView::expanded, this, [this] { view_->resizeColumnToContents(XmlTreeModel::Element); });
-    connect(view_, &QTreeView::collapsed, this, [this] { view_->resizeColumnToContents(XmlTreeModel::Element); });
+    // Outline changes refit the name column to what is now visible, once per burst of
+    // changes (expanding everything tells of every folder).
+    auto* refit = new QTimer(this);
+    refit->setSingleShot(true);
+    refit->setInterval(0);
+    connect(refit, &QTimer::timeout, this, [this] { view_->resizeColumnToContents(XmlTreeModel::Element); });
+    connect(view_, &QTreeView::expanded, refit, qOverload<>(&QTimer::start));
+    connect(view_, &QTreeView::collapsed, refit, qOverload<>(&QTimer::start));
 
     QPushButton* cmdPrint = button(this, "cmdPrint", "印刷");
     QPushButton* cmdHelp = button(this, "cmdHelp", "ヘルプ");
