@@ -23,6 +23,11 @@ std::string timeText(const LocalDate& d) {
     return buf;
 }
 
+void upperInPlace(std::string& s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
 // Where the yields fall: pending events are let through at most this often, the stop
 // flag is tested after every entry.
 constexpr uint32_t kEntriesPerClockLook = 256;
@@ -190,8 +195,10 @@ bool FolderTree::readFileInfo(const std::string& fileInfo) {
         if (g == groups.end()) g = groups.insert(groups.end(), {patterns[i].head, {}});
         g->second.push_back(i);
     }
+    std::string path;
     for (size_t r = 1; r < rows_.size(); ++r) {
-        const std::string path = upperAscii(rows_[r].relPath);
+        path.assign(rows_[r].relPath);
+        upperInPlace(path);
         size_t best = patterns.size();
         for (const auto& [head, members] : groups) {
             if (path.compare(0, head.size(), head) != 0) continue;
@@ -218,9 +225,16 @@ bool FolderTree::setJobFileInfo(const std::string& jobFile) {
     check.setAllowedRoot(mediumPath_);
     if (check.getDocFileInfo(jobFile, paths, infos) <= 0) return false;
     std::unordered_map<std::string, size_t> byPath;
-    for (size_t i = 0; i < paths.size(); ++i) byPath.emplace(upperAscii(paths[i]), i);
+    byPath.reserve(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        upperInPlace(paths[i]);
+        byPath.emplace(std::move(paths[i]), i);
+    }
+    std::string key;
     for (size_t r = 1; r < rows_.size(); ++r) {
-        auto it = byPath.find(upperAscii(rows_[r].relPath));
+        key.assign(rows_[r].relPath);
+        upperInPlace(key);
+        auto it = byPath.find(key);
         if (it == byPath.end()) continue;
         const std::string& info = infos[it->second];
         std::string& d = rows_[r].description;

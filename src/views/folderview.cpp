@@ -205,7 +205,10 @@ bool FolderStructureView::SetTree(AppState* app, int16_t resultType, const std::
     view_->setColumnHidden(FolderTreeModel::RelPath, true);
     view_->setColumnHidden(FolderTreeModel::Kind, true);
     view_->setColumnHidden(FolderTreeModel::Messages, !tree.hasLog());
-    view_->expandAll();
+    // Every folder open. Right after the reset the view only notes each folder as open
+    // and lays the rows out once; expandAll would take a persistent index of every row.
+    for (uint32_t r = 0; r < tree.rows().size(); ++r)
+        if (tree.rows()[r].isFolder()) view_->expand(model_->indexOfRow(r));
     for (int c = 0; c < FolderTreeModel::RelPath; ++c) view_->resizeColumnToContents(c);
     return built;
 }

@@ -133,7 +133,10 @@ int16_t XmlView::SetTree(AppState* app, const std::string& xmlFile, const std::s
     if (answer != XmlTree::kBuilt) return answer;
     view_->setColumnHidden(XmlTreeModel::XPath, true);
     view_->setColumnHidden(XmlTreeModel::NodeType, true);
-    view_->expandAll();
+    // Every node open: right after the reset the view only notes each one, then lays the
+    // rows out once (expandAll would take a persistent index of every row).
+    for (uint32_t r = 0; r < tree.rows().size(); ++r)
+        if (tree.outline().childCount(r) > 0) view_->expand(model_->indexOfRow(r));
     view_->setColumnWidth(XmlTreeModel::Element, 300);
     view_->setColumnWidth(XmlTreeModel::Value, 300);
     for (int c = 0; c <= XmlTreeModel::Note; ++c) view_->resizeColumnToContents(c);
