@@ -236,8 +236,8 @@ bool FolderStructureView::launchDefault(const QString& kind, const QString& path
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-bool FolderStructureView::explore(const QString& path, bool isFolder, const char* caption) {
-    const std::string native = path.toLocal8Bit().toStdString();
+bool FolderStructureView::explore(const std::string& native, bool isFolder, const char* caption) {
+    const QString path = nativeQ(native);
     if (isFolder ? !qm::isFolder(native) : !entryExists(native)) {
         showMessage(caption,
                     path.toStdString() + "\r\n\r\n" + (isFolder ? "フォルダが見つかりません。" : "ファイルが見つかりません。"),
@@ -249,19 +249,18 @@ bool FolderStructureView::explore(const QString& path, bool isFolder, const char
 
 void FolderStructureView::cmdExp_Click() {
     const uint32_t row = selectedRow();
-    const FolderRow& r = model_->tree().rows()[row];
-    explore(nativeQ(model_->tree().nativePath(row)), r.isFolder(), "エクスプローラ");
+    explore(model_->tree().nativePath(row), model_->tree().rows()[row].isFolder(), "エクスプローラ");
 }
 
 void FolderStructureView::cmdFileOpen_Click() {
     const uint32_t row = selectedRow();
-    const FolderRow& r = model_->tree().rows()[row];
-    const QString path = nativeQ(model_->tree().nativePath(row));
-    if (r.isFolder()) {
-        explore(path, true, "フォルダオープン");
+    const std::string native = model_->tree().nativePath(row);
+    if (model_->tree().rows()[row].isFolder()) {
+        explore(native, true, "フォルダオープン");
         return;
     }
-    if (!entryExists(path.toLocal8Bit().toStdString())) {
+    const QString path = nativeQ(native);
+    if (!entryExists(native)) {
         showMessage("ファイルオープン", path.toStdString() + "\r\n\r\nファイルが見つかりません。", MsgIcon::Exclamation);
         return;
     }

@@ -73,7 +73,7 @@ public slots:
     void cmdHelp_Click();
 
 private:
-    bool explore(const QString& path, bool isFolder, const char* caption);
+    bool explore(const std::string& native, bool isFolder, const char* caption);
     static bool launchDefault(const QString& kind, const QString& path);
 
     FolderTreeModel* model_;
