@@ -46,36 +46,38 @@ TEST(FolderTree, OrderKindsAndColours) {
     writeBytes(top / "C/y.txt", "x");
     ASSERT_EQ(::symlink("b.txt", (top / "link").c_str()), 0);
     ASSERT_EQ(::mkfifo((top / "a/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("y.txt", (top / "C/.dl").c_str()), 0);  // hidden and system: system
 
     FolderTree t;
     ASSERT_TRUE(t.SetTree(1, dir.str(), "", ""));
     // Files by character code before the folders, which follow in the same order.
-    EXPECT_EQ(names(t), (std::vector<std::string>{" .hidden", " B.txt", " b.txt", " link", " C", "  y.txt", " a",
-                                                  "  pipe", "  z.txt"}));
+    EXPECT_EQ(names(t), (std::vector<std::string>{" .hidden", " B.txt", " b.txt", " link", " C", "  .dl", "  y.txt",
+                                                  " a", "  pipe", "  z.txt"}));
     const auto& rows = t.rows();
     EXPECT_EQ(rows[0].name, dir.str());
     EXPECT_EQ(rows[0].relPath, dir.str());
     EXPECT_EQ(rows[0].kind, 16);
     EXPECT_EQ(rows[1].colour, FolderRow::Hidden);
     EXPECT_EQ(rows[4].colour, FolderRow::System);  // a link is never followed
-    EXPECT_EQ(rows[8].colour, FolderRow::System);  // a pipe
+    EXPECT_EQ(rows[6].colour, FolderRow::System);
+    EXPECT_EQ(rows[9].colour, FolderRow::System);  // a pipe
     EXPECT_EQ(rows[5].kind, 16);
-    EXPECT_EQ(rows[6].relPath, "C\\y.txt");
-    EXPECT_EQ(rows[6].parent, 5u);
+    EXPECT_EQ(rows[7].relPath, "C\\y.txt");
+    EXPECT_EQ(rows[7].parent, 5u);
     EXPECT_TRUE(t.hiddenSeen());
     EXPECT_TRUE(t.systemSeen());
     EXPECT_EQ(folderRowColour(rows[5]).b, 255);
     EXPECT_EQ(folderRowColour(rows[1]).g, 153);
     EXPECT_EQ(folderRowColour(rows[4]).r, 255);
     EXPECT_TRUE(LikeMatch(rows[2].time, "####/##/## ##:##")) << rows[2].time;
-    EXPECT_EQ(t.nativePath(9), (top / "a/z.txt").string());
+    EXPECT_EQ(t.nativePath(10), (top / "a/z.txt").string());
     EXPECT_EQ(t.helpContext(), FolderTree::kHelpWithoutLog);
     EXPECT_EQ(t.resultLabel(), "地籍調査成果");
     // The outline gives each row back by parent and position.
     EXPECT_EQ(t.outline().childCount(kNoParent), 1u);
     EXPECT_EQ(t.outline().childCount(0), 6u);
-    EXPECT_EQ(t.outline().child(7, 1), 9u);
-    EXPECT_EQ(t.outline().indexInParent(9), 1u);
+    EXPECT_EQ(t.outline().child(8, 1), 10u);
+    EXPECT_EQ(t.outline().indexInParent(10), 1u);
 
     auto doc = t.printDocument();
     EXPECT_EQ(doc.kind, print::DocKind::File);
@@ -84,7 +86,8 @@ TEST(FolderTree, OrderKindsAndColours) {
     EXPECT_EQ(doc.records[0].name, dir.str());  // the medium row keeps its path
     EXPECT_EQ(doc.records[5].name, "[C]");
     EXPECT_EQ(doc.records[5].extra, "16");
-    EXPECT_EQ(doc.records[6].level, 2);
+    EXPECT_EQ(doc.records[7].level, 2);
+    EXPECT_EQ(doc.records[0].time, "");
 }
 
 TEST(FolderTree, DescriptionsFromTheTableAndTheResultFile) {

@@ -84,7 +84,6 @@ bool FolderTree::SetTree(int16_t resultType, const std::string& mediumPath, cons
     top.relPath = mediumPath;
     top.kind = 16;
     top.colour = FolderRow::Folder;
-    if (auto d = modifiedDate(mediumPath)) top.time = timeText(*d);
     rows_.push_back(std::move(top));
 
     const bool walked = searchNode("", mediumPath, 1, 0);

@@ -89,7 +89,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::FontRole:
             if (row.isFolder()) {
-                QFont f(kGothic);
+                QFont f(kGothic, 9);
                 f.setBold(true);
                 return f;
             }
