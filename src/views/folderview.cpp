@@ -78,7 +78,9 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
                 case Name: return qs(row.name);
                 case Time: return qs(row.time);
                 case Description: return qs(row.description);
-                case Messages: return qs(row.messages).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+                // Rows keep one height (a grid of 100,000 rows is laid out many times
+                // faster so): several findings share the line, the tooltip lists them.
+                case Messages: return qs(row.messages).replace(QStringLiteral("\r\n"), QStringLiteral(" ／ "));
                 case RelPath: return qs(row.relPath);
                 case Kind: return QString::number(row.kind);
             }
@@ -98,7 +100,8 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
             if (index.column() == Name) return iconFor(row);
             return {};
         case Qt::ToolTipRole:
-            if (index.column() == Messages && !row.messages.empty()) return data(index, Qt::DisplayRole);
+            if (index.column() == Messages && !row.messages.empty())
+                return qs(row.messages).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
             return {};
     }
     return {};

@@ -57,7 +57,9 @@ QVariant XmlTreeModel::data(const QModelIndex& index, int role) const {
             switch (index.column()) {
                 case Element: return qs(tree_.name(row));
                 case Value: return qs(row.value);
-                case Note: return qs(row.note).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+                // Rows keep one height (a grid of 100,000 rows is laid out many times
+                // faster so): several findings share the line, the tooltip lists them.
+                case Note: return qs(row.note).replace(QStringLiteral("\r\n"), QStringLiteral(" ／ "));
                 case XPath: return qs(tree_.path(row));
                 case NodeType: return QString::number(row.nodeType);
             }
@@ -74,7 +76,8 @@ QVariant XmlTreeModel::data(const QModelIndex& index, int role) const {
             if (row.yellow) return QColor(255, 255, 192);
             return {};
         case Qt::ToolTipRole:
-            if (index.column() == Note && !row.note.empty()) return data(index, Qt::DisplayRole);
+            if (index.column() == Note && !row.note.empty())
+                return qs(row.note).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
             return {};
     }
     return {};
