@@ -29,7 +29,7 @@ std::string findLogFile(const std::string& logPath, const std::string& name) {
     return withTrailingSeparator(logPath) + found.front().raw;
 }
 
-std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure) {
+std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure, const char* routine) {
     std::vector<LoggedFinding> out;
     CCsvRead csv;
     if (!csv.OpenFile(file)) return out;
@@ -52,7 +52,7 @@ std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStruc
             out.push_back(std::move(f));
         }
     } catch (const CsvError& e) {
-        showFailure("ReadLogFile", e.number(), e.what());
+        showFailure(routine, e.number(), e.what());
     }
     return out;
 }

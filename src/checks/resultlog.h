@@ -50,8 +50,10 @@ extern const std::array<CheckTypeInfo, 4> kCheckTypes;
 
 // Finds a log file in the log folder ignoring letter case; "" when absent.
 std::string findLogFile(const std::string& logPath, const std::string& name);
-// Reads one log: structure layout (isStructure) or management-file layout.
-std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure);
+// Reads one log: structure layout (isStructure) or management-file layout. A failure is
+// shown in a box captioned with routine.
+std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure,
+                                           const char* routine = "ReadLogFile");
 // One medium's four logs (number 0: the whole delivery's structure log only), read afresh.
 MediumResult readMediumResult(const std::string& logPath, int number);
 // Whether any check log of the run is in the log folder (the overall verdict).

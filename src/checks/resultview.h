@@ -5,6 +5,7 @@
 
 #include "checks/checkrun.h"
 #include "checks/resultlog.h"
+#include "checks/rgb.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,10 +14,6 @@
 
 namespace qm {
 
-struct Rgb {
-    uint8_t r = 0, g = 0, b = 0;
-    bool operator==(const Rgb&) const = default;
-};
 inline constexpr Rgb kFoundColour{192, 0, 0};  // findings
 inline constexpr Rgb kCleanColour{0, 176, 0};  // nothing found
 

@@ -58,6 +58,17 @@ std::string upper(std::string_view s) {
 const char* const kShiftJisNames[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS",       "X-SJIS",     "MS_KANJI",
                                       "WINDOWS-31J", "CSSHIFTJIS", "MS932",  "SHIFTJIS", "X-MS-CP932"};
 
+}  // namespace
+
+bool isShiftJisName(std::string_view declared) {
+    const std::string u = upper(declared);
+    for (const char* n : kShiftJisNames)
+        if (u == n) return true;
+    return false;
+}
+
+namespace {
+
 // The iconv name to decode a declared encoding with.
 std::string iconvName(std::string_view declared) {
     const std::string u = upper(declared);

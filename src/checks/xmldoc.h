@@ -150,6 +150,10 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// True when an encoding name is one under which files declare Microsoft Shift_JIS (all
+// of them are decoded as CP932), letter case ignored.
+bool isShiftJisName(std::string_view declared);
+
 // True when a document object can be created (the parser is present).
 bool CheckXmlParser();
 

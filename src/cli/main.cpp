@@ -7,6 +7,7 @@
 // are no verdict: a setting table missing, a log not written).
 #include "checks/checkpath.h"
 #include "checks/checkrun.h"
+#include "cli/doclist_report.h"  // deliverables list
 #include "checks/inspection.h"
 #include "checks/resultlog.h"
 #include "checks/xmldoc.h"
@@ -319,7 +320,8 @@ int run(const Options& opt, const char* argv0) {
     std::signal(SIGINT, onInterrupt);
     app.stop.store(false);
     std::vector<MediumRecord> records;
-    const int16_t result = runCheckAll(app, in, locator, records, &progress);
+    cli::DocListReport docList(opt.doclist || opt.json, app, type, in.flags, &progress);  // deliverables list
+    const int16_t result = runCheckAll(app, in, locator, records, &docList);
     std::signal(SIGINT, SIG_DFL);
     if (result < 0) return fail("Quillmark", "中断しました。");
 
@@ -340,8 +342,10 @@ int run(const Options& opt, const char* argv0) {
     report.processes = in.flags.codes();
     report.processNote = processNote;
     report.problems = problems;
+    if (opt.json) report.extraJson = docList.jsonMember();  // deliverables list
     if (opt.json) std::cout << jsonReport(report);
     else printText(std::cout, report);
+    if (opt.doclist && !opt.json) docList.printText(std::cout);  // deliverables list
     std::cout.flush();
 #ifdef QM_HAVE_REPORT
     if (!opt.reportPath.empty()) {  // neither the logs nor the exit status change

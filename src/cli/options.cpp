@@ -74,6 +74,11 @@ const std::vector<OptionSpec>& optionTable() {
              o.json = true;
              return std::nullopt;
          }},
+        {"--doclist", nullptr, nullptr, "チェックの後に成果一覧（地区・工程・成果名・有無）を出力します（--json には常に含まれます）",
+         [](Options& o, const std::string&) -> std::optional<CliError> {
+             o.doclist = true;
+             return std::nullopt;
+         }},
         {"--report", nullptr, "FILE.pdf", "チェック結果の報告書を PDF ファイルに書き出します（ログと終了コードは変わりません）",
          [](Options& o, const std::string& v) -> std::optional<CliError> {
 #ifdef QM_HAVE_REPORT

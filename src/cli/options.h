@@ -16,6 +16,7 @@ struct Options {
     std::optional<std::string> from, to;
     std::string settingDir, logDir;
     bool json = false;
+    bool doclist = false;    // --doclist: the deliverables list after the summary
     std::string reportPath;  // --report FILE.pdf
     bool help = false;
     bool version = false;

@@ -186,7 +186,7 @@ std::string jsonReport(const Report& r) {
         }
         o += "\n    ]}";
     }
-    o += "\n  ]\n}\n";
+    o += "\n  ]" + r.extraJson + "\n}\n";
     return o;
 }
 

@@ -19,6 +19,8 @@ struct Report {
     // Why the findings are no verdict on the delivery (missing tables, logs not
     // written); empty when they are one.
     std::vector<std::string> problems;
+    // Further members of the JSON object (",\n  \"name\": ..."), such as the deliverables list.
+    std::string extraJson;
 };
 
 // The findings of a run in all.

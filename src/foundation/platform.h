@@ -17,6 +17,7 @@ namespace qm {
 
 struct LocalDate {
     int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0;  // time of day, where the listing gives it
     int32_t ymd() const { return year * 10000 + month * 100 + day; }
 };
 
@@ -26,6 +27,7 @@ struct DirEntry {
     bool isDir = false;    // a real folder; a symbolic link is never a folder here
     bool isLink = false;   // a symbolic link (listed as a file, never followed)
     bool isHidden = false; // name begins with "."
+    bool isRegular = false;// a regular file (not a folder, link, pipe, socket or device)
     LocalDate modified;    // last modification date, local time
     uint64_t size = 0;
     int detailError = 0;   // errno when the entry's details (kind, date) could not be read

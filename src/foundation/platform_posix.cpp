@@ -37,6 +37,8 @@ LocalDate localDateOf(time_t t) {
         d.year = tmv.tm_year + 1900;
         d.month = tmv.tm_mon + 1;
         d.day = tmv.tm_mday;
+        d.hour = tmv.tm_hour;
+        d.minute = tmv.tm_min;
     }
     return d;
 }
@@ -44,6 +46,7 @@ LocalDate localDateOf(time_t t) {
 void fillFromStat(DirEntry& e, const struct stat& st) {
     e.isLink = S_ISLNK(st.st_mode);
     e.isDir = S_ISDIR(st.st_mode);
+    e.isRegular = S_ISREG(st.st_mode);
     e.modified = localDateOf(st.st_mtime);
     e.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
 }
@@ -325,6 +328,7 @@ Listing listFolderWhere(int baseFd, const std::string& path, Keep keep, bool det
         if (!details && de->d_type != DT_UNKNOWN) {
             e.isLink = de->d_type == DT_LNK;
             e.isDir = de->d_type == DT_DIR;
+            e.isRegular = de->d_type == DT_REG;
             out.entries.push_back(std::move(e));
             continue;
         }
@@ -340,6 +344,7 @@ Listing listFolderWhere(int baseFd, const std::string& path, Keep keep, bool det
             e.detailError = injected != 0 ? injected : errno;
             e.isLink = de->d_type == DT_LNK;
             e.isDir = de->d_type == DT_DIR;
+            e.isRegular = de->d_type == DT_REG;
         }
         out.entries.push_back(std::move(e));
     }

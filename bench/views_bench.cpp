@@ -1,0 +1,114 @@
+// Times the result views on a delivery, offscreen: the folder structure view of a medium
+// (tree built, window shown) and the XML view of its SURV_TSK.XML, each in its own run so
+// that the peak memory is the view's own.
+//
+//   QT_QPA_PLATFORM=offscreen build/quillmark_views_bench folder|xml|doclist MEDIUM [SETTING_DIR]
+//
+// Prints "<mode> <seconds> s, <rows> rows, peak <MB> MB". doclist runs the whole check of
+// the medium with the deliverables list fed after it, as the check run window does, and
+// tells how much of the run the list took.
+#include "checks/checkrun.h"
+#include "checks/doclist.h"
+#include "checks/foldertree.h"
+#include "checks/inspection.h"
+#include "foundation/appstate.h"
+#include "checks/xmltree.h"
+#include "foundation/platform.h"
+#include "printing/layout/fonts.h"
+#include "views/folderview.h"
+#include "views/xmlview.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class NoMoreMedia : public qm::MediumLocator {
+public:
+    std::optional<std::string> askMedium(int, const std::string&) override { return std::nullopt; }
+};
+
+class TimedFeeder : public qm::CheckRunObserver {
+public:
+    explicit TimedFeeder(qm::DeliverablesList& list) : list_(list) {}
+    void mediumFinished(int, const std::string& path) override {
+        const auto t = Clock::now();
+        list_.SearchFiles(path);
+        spent += std::chrono::duration<double>(Clock::now() - t).count();
+    }
+    double spent = 0;
+private:
+    qm::DeliverablesList& list_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s folder|xml MEDIUM [SETTING_DIR]\n", argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    qm::installFontSubstitutions();
+    const std::string mode = argv[1];
+    const std::string medium = qm::withTrailingSeparator(argv[2]);
+    const std::string setting = argc > 3 ? qm::withTrailingSeparator(argv[3]) : std::string();
+    const auto start = std::chrono::steady_clock::now();
+    size_t rows = 0;
+    int answer = 0;
+    if (mode == "folder") {
+        qm::desktop::FolderStructureView view;
+        answer = view.SetTree(nullptr, 1, medium, setting.empty() ? "" : setting + "FileInfo_C.txt", "") ? 0 : 1;
+        view.show();
+        QApplication::processEvents();
+        rows = view.model()->tree().rows().size();
+    } else if (mode == "xml") {
+        qm::desktop::XmlView view;
+        answer = view.SetTree(nullptr, qm::joinRel(medium, "SURVEY\\TISEKI\\SURV_TSK.XML"), "");
+        view.show();
+        QApplication::processEvents();
+        rows = view.model()->tree().rows().size();
+    } else if (mode == "doclist") {
+        QTemporaryDir logs;
+        qm::AppState state;
+        state.settingPath = setting;
+        state.useLogFolder(logs.path().toStdString());
+        qm::CheckRunInput in;
+        in.resultType = 1;
+        qm::JudgeProcess(1, medium, in.flags);
+        in.handedPath = medium;
+        qm::VolumeInfo volume;
+        if (qm::GetVolumeInfo(medium, volume)) in.handedSerial = volume.serial;
+        qm::DeliverablesList list;
+        TimedFeeder feeder(list);
+        const auto t = Clock::now();
+        list.setDocInfo(1, setting + "DocList_C.txt", in.flags);
+        NoMoreMedia none;
+        std::vector<qm::MediumRecord> media;
+        qm::runCheckAll(state, in, none, media, &feeder);
+        const auto g = Clock::now();
+        list.setGrid();
+        feeder.spent += std::chrono::duration<double>(Clock::now() - g).count();
+        const double run = std::chrono::duration<double>(Clock::now() - t).count();
+        rows = list.gridRows().size();
+        std::printf("doclist %.3f s of a run of %.3f s (%.1f %%)\n", feeder.spent, run, feeder.spent * 100 / run);
+    } else {
+        std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
+        return 2;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%s %.3f s, %zu rows, peak %.1f MB%s\n", mode.c_str(), seconds, rows, usage.ru_maxrss / 1024.0,
+                answer == 0 ? "" : " (not built)");
+    return answer == 0 ? 0 : 1;
+}
