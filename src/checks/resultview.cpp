@@ -95,6 +95,10 @@ bool onSameVolume(const std::string& path, uint32_t storedSerial) {
 std::string GetCheckPath(const MediumRecord& stored, int medium, LocationAsker& asker) {
     try {
         if (storedLocationHolds(stored)) return stored.path;
+        struct EndQuestions {
+            LocationAsker& asker;
+            ~EndQuestions() { asker.endQuestions(); }
+        } end{asker};
         for (;;) {
             std::optional<std::string> chosen = asker.askLocation(medium, stored.path);
             if (!chosen) return "";

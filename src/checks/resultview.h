@@ -69,6 +69,9 @@ class LocationAsker {
 public:
     virtual ~LocationAsker() = default;
     virtual std::optional<std::string> askLocation(int medium, const std::string& defaultPath) = 0;
+    // The questions about one medium are over (GetCheckPath has its answer or was given up):
+    // the next question starts afresh.
+    virtual void endQuestions() {}
 };
 
 // Whether the folder that held the medium during the run still holds it: a fixed or

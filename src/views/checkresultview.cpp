@@ -54,7 +54,8 @@ QLabel* caption(QWidget* parent, const QString& text) {
 }
 
 // Asks through the medium location dialog; one dialog serves the repeated questions about
-// one medium, so what the user chose stays in it between them.
+// one medium, so what the user chose stays in it between them. It opens on the folder that
+// held the medium during the run, which is also in its folder box.
 class DialogAsker : public LocationAsker {
 public:
     explicit DialogAsker(QWidget* parent) : parent_(parent) {}
@@ -64,16 +65,15 @@ public:
             dialog_ = std::make_unique<MediumLocationDialog>(parent_);
             dialog_->SetMediaNum(medium);
             if (!defaultPath.empty()) dialog_->SetDefaultPath(defaultPath);
+            dialog_->setFolderText(defaultPath);
         }
         QApplication::setOverrideCursor(Qt::ArrowCursor);
         dialog_->exec();
         QApplication::restoreOverrideCursor();
-        if (!dialog_->IsOK()) {
-            dialog_.reset();
-            return std::nullopt;
-        }
+        if (!dialog_->IsOK()) return std::nullopt;
         return dialog_->GetCheckFolder();
     }
+    void endQuestions() override { dialog_.reset(); }
 
 private:
     QWidget* parent_;
@@ -114,6 +114,7 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     vsfgMedia_->setColumnWidth(1, px(960));
     vsfgMedia_->setColumnWidth(2, px(960));
     vsfgMedia_->setColumnHidden(2, true);
+    vsfgMedia_->horizontalHeader()->setStretchLastSection(true);  // "結果" takes what the scroll bar leaves
     vsfgMedia_->setFixedWidth(px(1500 + 960) + 2 * vsfgMedia_->frameWidth() + 20);
 
     vsfgCheckType_ = makeGrid(this, "vsfgCheckType", typeModel_);
