@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 
 namespace {
 
@@ -102,6 +103,30 @@ TEST_F(ResultViewTest, OnlyMediumTwoFoundSomethingAndTheRowsSayWhat) {
     EXPECT_EQ(again[2].mark, "×");  // letter case is ignored
     EXPECT_EQ(again[3].mark, "×");
     EXPECT_EQ(qm::findingRows(qm::readMediumResult(logs.str(), 0), 0).at(0).code, 10701);
+}
+
+// A log that could not be written is no "○" and no "エラーはありません。": the medium and
+// the check are marked, the check's row says why, and the run has no verdict.
+TEST_F(ResultViewTest, ALogThatCouldNotBeWrittenIsNoCleanResult) {
+    qm::clearLogFailures();
+    std::filesystem::create_directories(logs.path() / "JobFileCheck_IND_001.log");  // a folder in its place
+    {
+        qm::CErrorLog log;
+        log.setFileName(logs.str() + "JobFileCheck_IND_001.log");
+        log.writeErrorLogXml(20101, "/INDEX_D/基礎情報", 1, "x", "");
+    }
+    ASSERT_EQ(qm::logFailures().size(), 1u);
+    EXPECT_FALSE(qm::anyRunLog(logs.str()));
+    EXPECT_EQ(qm::mediaRows(logs.str(), 1).at(0).mark, "×");
+    const auto rows = qm::findingRows(qm::readMediumResult(logs.str(), 1), 1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].failed);
+    EXPECT_FALSE(rows[0].clean);
+    EXPECT_NE(rows[0].content.find("JobFileCheck_IND_001.log"), std::string::npos);
+    const qm::Verdict v = qm::runVerdict(false, true);
+    EXPECT_EQ(v.text, qm::kNoVerdictText);
+    EXPECT_EQ(v.colour, qm::kFoundColour);
+    qm::clearLogFailures();
 }
 
 TEST_F(ResultViewTest, StoredLocationIsKeptWhileItStillHoldsTheMedium) {

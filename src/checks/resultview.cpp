@@ -1,5 +1,6 @@
 #include "checks/resultview.h"
 
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 
@@ -10,7 +11,8 @@
 
 namespace qm {
 
-Verdict runVerdict(bool anyLog) {
+Verdict runVerdict(bool anyLog, bool anyLogFailure) {
+    if (anyLogFailure) return {kNoVerdictText, kFoundColour};
     if (anyLog) return {"チェックの結果、エラーが検出されました。", kFoundColour};
     return {"チェックの結果、エラーは検出されませんでした。", kCleanColour};
 }
@@ -24,6 +26,14 @@ std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
     for (const DirEntry& e : listFolderNames(logPath).entries) {
         if (e.isDir || e.isHidden) continue;
         std::string upper = upperAscii(e.raw);
+        if (upper.size() >= 7 && upper.compare(upper.size() - 7, 7, "000.LOG") == 0) wholeHasLog = true;
+        logs.insert(std::move(upper));
+    }
+    // A log that could not be written may hold findings that never reached it.
+    const std::string folder = withTrailingSeparator(logPath);
+    for (const std::string& failed : logFailures()) {
+        if (failed.size() <= folder.size() || failed.compare(0, folder.size(), folder) != 0) continue;
+        std::string upper = upperAscii(failed.substr(folder.size()));
         if (upper.size() >= 7 && upper.compare(upper.size() - 7, 7, "000.LOG") == 0) wholeHasLog = true;
         logs.insert(std::move(upper));
     }
@@ -45,7 +55,12 @@ std::vector<FindingRow> findingRows(const MediumResult& medium, size_t typeIndex
     std::vector<FindingRow> rows;
     if (typeIndex >= medium.types.size()) return rows;
     const CheckTypeResult& t = medium.types[typeIndex];
-    if (t.findings.empty()) {
+    if (!t.failure.empty()) {
+        FindingRow failed;
+        failed.content = t.failure;
+        failed.failed = true;
+        rows.push_back(std::move(failed));
+    } else if (t.findings.empty()) {
         if (typeIndex == 0 || medium.number != 0) {
             FindingRow clean;
             clean.content = kNoFindingsText;

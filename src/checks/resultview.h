@@ -26,8 +26,11 @@ struct Verdict {
     std::string text;
     Rgb colour;
 };
-// The overall verdict: whether any log of the run exists.
-Verdict runVerdict(bool anyLog);
+inline constexpr const char* kNoVerdictText = "チェックを正しく行えなかったため、結果は成果の判定になりません。";
+
+// The overall verdict: whether any log of the run exists. A run with a log that could not
+// be written (logFailures()) has no verdict, which is told in the colour of findings.
+Verdict runVerdict(bool anyLog, bool anyLogFailure = false);
 
 // One row of the media list: "成果n枚目" or "成果全体", its mark, its medium number (0 = whole).
 struct MediaRow {
@@ -35,20 +38,23 @@ struct MediaRow {
     std::string mark;
     int number = 0;
 };
-// Media 1..mediaNum and the whole delivery, marked by the existence of their logs. Empty
-// when mediaNum is 0 or less.
+// Media 1..mediaNum and the whole delivery, marked by the existence of their logs (a log
+// that could not be written counts as there). Empty when mediaNum is 0 or less.
 std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum);
 
-// One row of the findings grid. clean: the single "エラーはありません。" row (no place, no code).
+// One row of the findings grid. clean: the single "エラーはありません。" row (no place, no code);
+// failed: why the check has no verdict (its log could not be written).
 struct FindingRow {
     std::string place;
     std::string content;
     int32_t code = 0;
     bool clean = false;
+    bool failed = false;
 };
 // The rows of one check type (index into kCheckTypes) of a medium, in file order. A check
-// type without findings gives the clean row, except the management-file types of the
-// whole delivery, which give no row at all.
+// type without a verdict begins with its failed row. A check type without findings and
+// without failure gives the clean row, except the management-file types of the whole
+// delivery, which give no row at all.
 std::vector<FindingRow> findingRows(const MediumResult& medium, size_t typeIndex);
 
 // The management file examined by a check type 1..3.

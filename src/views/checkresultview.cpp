@@ -3,6 +3,7 @@
 #include "checks/inspection.h"
 #include "checks/resultprint.h"
 #include "foundation/appstate.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -211,7 +212,7 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     QVector<GridModel::Row> types;
     for (const auto& t : kCheckTypes) types.append({{QLatin1String(t.key), q(t.label), QString()}, {}, 0});
     typeModel_->setRows(types);
-    const Verdict v = runVerdict(anyRunLog(app_.logPath));
+    const Verdict v = runVerdict(anyRunLog(app_.logPath), !logFailures().empty());
     lblResult_->setText(q(v.text));
     lblResult_->setStyleSheet(QStringLiteral("color: %1;").arg(colour(v.colour).name()));
 
@@ -278,12 +279,13 @@ void CheckResultView::ShowErrorList(size_t typeIndex) {
     for (const FindingRow& f : found) {
         GridModel::Row r{{q(f.place), q(f.content)}, {}, f.code};
         if (f.clean) r.fore = {QColor(), colour(kCleanColour)};
+        if (f.failed) r.fore = {QColor(), colour(kFoundColour)};
         rows.append(std::move(r));
     }
     logModel_->setRows(rows);
     fitLogColumns();
     vsfgLog_->setUpdatesEnabled(true);
-    hasFindings_ = typeIndex < current_.types.size() && !current_.types[typeIndex].ok();
+    hasFindings_ = typeIndex < current_.types.size() && !current_.types[typeIndex].findings.empty();
     cmdViewXml_->setEnabled(typeIndex != 0);
 }
 

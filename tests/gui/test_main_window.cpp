@@ -72,7 +72,7 @@ private slots:
         auto* media = child<QTableView>(view, "vsfgMedia");
         auto* types = child<QTableView>(view, "vsfgCheckType");
         auto* log = child<QTableView>(view, "vsfgLog");
-        QCOMPARE(child<QLabel>(view, "lblResult")->text(), q(qm::runVerdict(s.anyFinding).text));
+        QCOMPARE(child<QLabel>(view, "lblResult")->text(), q(qm::runVerdict(s.anyFinding, s.anyLogFailure).text));
         QCOMPARE(media->model()->rowCount(), int(s.media.size()));
         for (int m = 0; m < int(s.media.size()); ++m) {
             const qm::MediumResult& expected = s.media[size_t(m)];
@@ -86,6 +86,7 @@ private slots:
                 types->setCurrentIndex(types->model()->index(k, 1));
                 QCOMPARE(cell(types, k, 2), t.ok() ? QStringLiteral("○") : QStringLiteral("×"));
                 QStringList want, shown;
+                if (!t.failure.empty()) want << " | " + q(t.failure);
                 for (const qm::LoggedFinding& f : t.findings) want << q(f.location()) + " | " + q(f.message);
                 if (want.isEmpty()) want << QStringLiteral(" | エラーはありません。");
                 for (int r = 0; r < log->model()->rowCount(); ++r) shown << cell(log, r, 0) + " | " + cell(log, r, 1);
