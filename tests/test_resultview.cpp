@@ -127,6 +127,16 @@ TEST_F(ResultViewTest, ALogThatCouldNotBeWrittenIsNoCleanResult) {
     EXPECT_EQ(v.text, qm::kNoVerdictText);
     EXPECT_EQ(v.colour, qm::kFoundColour);
     qm::clearLogFailures();
+
+    // So is a check whose setting table is missing: it could not judge anything.
+    const std::vector<qm::SettingTableProblem> missing{{{"SURVEY_CHK_C.txt", "Survey"}, "設定テーブルが見つかりません: x"}};
+    const auto marked = qm::mediaRows(logs.str(), 1, missing);
+    EXPECT_EQ(marked.at(0).mark, "×");
+    EXPECT_EQ(marked.at(1).mark, "○");  // the whole delivery has no SURVEY.XML check
+    qm::MediumResult one = qm::readMediumResult(logs.str(), 1);
+    qm::markMissingTables(one, missing);
+    EXPECT_TRUE(one.types[1].ok());
+    EXPECT_EQ(qm::findingRows(one, 2).at(0).content, "設定テーブルが見つかりません: x");
 }
 
 TEST_F(ResultViewTest, StoredLocationIsKeptWhileItStillHoldsTheMedium) {

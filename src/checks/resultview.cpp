@@ -17,7 +17,8 @@ Verdict runVerdict(bool anyLog, bool anyLogFailure) {
     return {"チェックの結果、エラーは検出されませんでした。", kCleanColour};
 }
 
-std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
+std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum,
+                                const std::vector<SettingTableProblem>& missingTables) {
     std::vector<MediaRow> rows;
     if (mediaNum <= 0) return rows;
     // The log folder is listed once: a run of many media leaves thousands of logs.
@@ -43,12 +44,23 @@ std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
         r.number = n <= mediaNum ? n : 0;
         r.label = r.number ? "成果" + std::to_string(n) + "枚目" : "成果全体";
         bool found = r.number == 0 && wholeHasLog;
+        for (const SettingTableProblem& p : missingTables)
+            if (r.number != 0 || p.table.checkKey == kCheckTypes[0].key) found = true;
         for (size_t k = 0; r.number != 0 && k < kCheckTypes.size() && !found; ++k)
             found = logs.count(upperAscii(std::string(kCheckTypes[k].prefix) + mediumNumberText(n) + ".log")) != 0;
         r.mark = found ? "×" : "○";
         rows.push_back(std::move(r));
     }
     return rows;
+}
+
+void markMissingTables(MediumResult& medium, const std::vector<SettingTableProblem>& missingTables) {
+    for (const SettingTableProblem& p : missingTables)
+        for (CheckTypeResult& t : medium.types)
+            if (t.key == p.table.checkKey && t.failure.empty()) {
+                t.failure = p.message;
+                medium.anyLog = true;
+            }
 }
 
 std::vector<FindingRow> findingRows(const MediumResult& medium, size_t typeIndex) {

@@ -39,8 +39,13 @@ struct MediaRow {
     int number = 0;
 };
 // Media 1..mediaNum and the whole delivery, marked by the existence of their logs (a log
-// that could not be written counts as there). Empty when mediaNum is 0 or less.
-std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum);
+// that could not be written counts as there, and so does a check whose setting table is
+// missing). Empty when mediaNum is 0 or less.
+std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum,
+                                const std::vector<SettingTableProblem>& missingTables = {});
+// Gives the checks of a medium whose setting tables are missing their failure (they have
+// no verdict), as the headless program does.
+void markMissingTables(MediumResult& medium, const std::vector<SettingTableProblem>& missingTables);
 
 // One row of the findings grid. clean: the single "エラーはありません。" row (no place, no code);
 // failed: why the check has no verdict (its log could not be written).

@@ -242,7 +242,12 @@ void CheckResultView::SetMediaNum(int16_t resultType, const std::vector<MediumRe
     media_ = media;
 
     QVector<GridModel::Row> rows;
-    for (const MediaRow& r : mediaRows(app_.logPath, mediaNum_))
+    // A check whose setting table is missing could not judge anything: no verdict.
+    missingTables_ = missingSettingTables(app_.settingPath, resultType);
+    const Verdict v = runVerdict(anyRunLog(app_.logPath), !logFailures().empty() || !missingTables_.empty());
+    lblResult_->setText(q(v.text));
+    lblResult_->setStyleSheet(QStringLiteral("color: %1;").arg(colour(v.colour).name()));
+    for (const MediaRow& r : mediaRows(app_.logPath, mediaNum_, missingTables_))
         rows.append({{q(r.label), q(r.mark), QString::number(r.number)}, {}, r.number});
     mediaModel_->setRows(rows);
     vsfgMedia_->setCurrentIndex(mediaModel_->index(0, 0));
@@ -261,6 +266,7 @@ void CheckResultView::mediumRowChanged(int row) {
 void CheckResultView::ReadLogFile(int medium) {
     for (int r = 1; r < typeModel_->rowCount(); ++r) vsfgCheckType_->setRowHidden(r, medium == 0);
     current_ = readMediumResult(app_.logPath, medium);
+    markMissingTables(current_, missingTables_);
     for (size_t k = 0; k < current_.types.size(); ++k)
         typeModel_->setCell(static_cast<int>(k), 2, current_.types[k].ok() ? QStringLiteral("○") : QStringLiteral("×"));
 }
