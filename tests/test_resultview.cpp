@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 
 namespace {
 
@@ -102,6 +103,40 @@ TEST_F(ResultViewTest, OnlyMediumTwoFoundSomethingAndTheRowsSayWhat) {
     EXPECT_EQ(again[2].mark, "×");  // letter case is ignored
     EXPECT_EQ(again[3].mark, "×");
     EXPECT_EQ(qm::findingRows(qm::readMediumResult(logs.str(), 0), 0).at(0).code, 10701);
+}
+
+// A log that could not be written is no "○" and no "エラーはありません。": the medium and
+// the check are marked, the check's row says why, and the run has no verdict.
+TEST_F(ResultViewTest, ALogThatCouldNotBeWrittenIsNoCleanResult) {
+    qm::clearLogFailures();
+    std::filesystem::create_directories(logs.path() / "JobFileCheck_IND_001.log");  // a folder in its place
+    {
+        qm::CErrorLog log;
+        log.setFileName(logs.str() + "JobFileCheck_IND_001.log");
+        log.writeErrorLogXml(20101, "/INDEX_D/基礎情報", 1, "x", "");
+    }
+    ASSERT_EQ(qm::logFailures().size(), 1u);
+    EXPECT_FALSE(qm::anyRunLog(logs.str()));
+    EXPECT_EQ(qm::mediaRows(logs.str(), 1).at(0).mark, "×");
+    const auto rows = qm::findingRows(qm::readMediumResult(logs.str(), 1), 1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].failed);
+    EXPECT_FALSE(rows[0].clean);
+    EXPECT_NE(rows[0].content.find("JobFileCheck_IND_001.log"), std::string::npos);
+    const qm::Verdict v = qm::runVerdict(false, true);
+    EXPECT_EQ(v.text, qm::kNoVerdictText);
+    EXPECT_EQ(v.colour, qm::kFoundColour);
+    qm::clearLogFailures();
+
+    // So is a check whose setting table is missing: it could not judge anything.
+    const std::vector<qm::SettingTableProblem> missing{{{"SURVEY_CHK_C.txt", "Survey"}, "設定テーブルが見つかりません: x"}};
+    const auto marked = qm::mediaRows(logs.str(), 1, missing);
+    EXPECT_EQ(marked.at(0).mark, "×");
+    EXPECT_EQ(marked.at(1).mark, "○");  // the whole delivery has no SURVEY.XML check
+    qm::MediumResult one = qm::readMediumResult(logs.str(), 1);
+    qm::markMissingTables(one, missing);
+    EXPECT_TRUE(one.types[1].ok());
+    EXPECT_EQ(qm::findingRows(one, 2).at(0).content, "設定テーブルが見つかりません: x");
 }
 
 TEST_F(ResultViewTest, StoredLocationIsKeptWhileItStillHoldsTheMedium) {

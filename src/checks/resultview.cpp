@@ -1,5 +1,6 @@
 #include "checks/resultview.h"
 
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 
@@ -10,12 +11,14 @@
 
 namespace qm {
 
-Verdict runVerdict(bool anyLog) {
+Verdict runVerdict(bool anyLog, bool anyLogFailure) {
+    if (anyLogFailure) return {kNoVerdictText, kFoundColour};
     if (anyLog) return {"チェックの結果、エラーが検出されました。", kFoundColour};
     return {"チェックの結果、エラーは検出されませんでした。", kCleanColour};
 }
 
-std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
+std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum,
+                                const std::vector<SettingTableProblem>& missingTables) {
     std::vector<MediaRow> rows;
     if (mediaNum <= 0) return rows;
     // The log folder is listed once: a run of many media leaves thousands of logs.
@@ -27,12 +30,22 @@ std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
         if (upper.size() >= 7 && upper.compare(upper.size() - 7, 7, "000.LOG") == 0) wholeHasLog = true;
         logs.insert(std::move(upper));
     }
+    // A log that could not be written may hold findings that never reached it.
+    const std::string folder = withTrailingSeparator(logPath);
+    for (const std::string& failed : logFailures()) {
+        if (failed.size() <= folder.size() || failed.compare(0, folder.size(), folder) != 0) continue;
+        std::string upper = upperAscii(failed.substr(folder.size()));
+        if (upper.size() >= 7 && upper.compare(upper.size() - 7, 7, "000.LOG") == 0) wholeHasLog = true;
+        logs.insert(std::move(upper));
+    }
     rows.reserve(static_cast<size_t>(mediaNum) + 1);
     for (int n = 1; n <= mediaNum + 1; ++n) {
         MediaRow r;
         r.number = n <= mediaNum ? n : 0;
         r.label = r.number ? "成果" + std::to_string(n) + "枚目" : "成果全体";
         bool found = r.number == 0 && wholeHasLog;
+        for (const SettingTableProblem& p : missingTables)
+            if (r.number != 0 || p.table.checkKey == kCheckTypes[0].key) found = true;
         for (size_t k = 0; r.number != 0 && k < kCheckTypes.size() && !found; ++k)
             found = logs.count(upperAscii(std::string(kCheckTypes[k].prefix) + mediumNumberText(n) + ".log")) != 0;
         r.mark = found ? "×" : "○";
@@ -41,11 +54,25 @@ std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum) {
     return rows;
 }
 
+void markMissingTables(MediumResult& medium, const std::vector<SettingTableProblem>& missingTables) {
+    for (const SettingTableProblem& p : missingTables)
+        for (CheckTypeResult& t : medium.types)
+            if (t.key == p.table.checkKey && t.failure.empty()) {
+                t.failure = p.message;
+                medium.anyLog = true;
+            }
+}
+
 std::vector<FindingRow> findingRows(const MediumResult& medium, size_t typeIndex) {
     std::vector<FindingRow> rows;
     if (typeIndex >= medium.types.size()) return rows;
     const CheckTypeResult& t = medium.types[typeIndex];
-    if (t.findings.empty()) {
+    if (!t.failure.empty()) {
+        FindingRow failed;
+        failed.content = t.failure;
+        failed.failed = true;
+        rows.push_back(std::move(failed));
+    } else if (t.findings.empty()) {
         if (typeIndex == 0 || medium.number != 0) {
             FindingRow clean;
             clean.content = kNoFindingsText;
@@ -95,6 +122,10 @@ bool onSameVolume(const std::string& path, uint32_t storedSerial) {
 std::string GetCheckPath(const MediumRecord& stored, int medium, LocationAsker& asker) {
     try {
         if (storedLocationHolds(stored)) return stored.path;
+        struct EndQuestions {
+            LocationAsker& asker;
+            ~EndQuestions() { asker.endQuestions(); }
+        } end{asker};
         for (;;) {
             std::optional<std::string> chosen = asker.askLocation(medium, stored.path);
             if (!chosen) return "";

@@ -23,8 +23,11 @@ struct Verdict {
     std::string text;
     Rgb colour;
 };
-// The overall verdict: whether any log of the run exists.
-Verdict runVerdict(bool anyLog);
+inline constexpr const char* kNoVerdictText = "チェックを正しく行えなかったため、結果は成果の判定になりません。";
+
+// The overall verdict: whether any log of the run exists. A run with a log that could not
+// be written (logFailures()) has no verdict, which is told in the colour of findings.
+Verdict runVerdict(bool anyLog, bool anyLogFailure = false);
 
 // One row of the media list: "成果n枚目" or "成果全体", its mark, its medium number (0 = whole).
 struct MediaRow {
@@ -32,20 +35,28 @@ struct MediaRow {
     std::string mark;
     int number = 0;
 };
-// Media 1..mediaNum and the whole delivery, marked by the existence of their logs. Empty
-// when mediaNum is 0 or less.
-std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum);
+// Media 1..mediaNum and the whole delivery, marked by the existence of their logs (a log
+// that could not be written counts as there, and so does a check whose setting table is
+// missing). Empty when mediaNum is 0 or less.
+std::vector<MediaRow> mediaRows(const std::string& logPath, int mediaNum,
+                                const std::vector<SettingTableProblem>& missingTables = {});
+// Gives the checks of a medium whose setting tables are missing their failure (they have
+// no verdict), as the headless program does.
+void markMissingTables(MediumResult& medium, const std::vector<SettingTableProblem>& missingTables);
 
-// One row of the findings grid. clean: the single "エラーはありません。" row (no place, no code).
+// One row of the findings grid. clean: the single "エラーはありません。" row (no place, no code);
+// failed: why the check has no verdict (its log could not be written).
 struct FindingRow {
     std::string place;
     std::string content;
     int32_t code = 0;
     bool clean = false;
+    bool failed = false;
 };
 // The rows of one check type (index into kCheckTypes) of a medium, in file order. A check
-// type without findings gives the clean row, except the management-file types of the
-// whole delivery, which give no row at all.
+// type without a verdict begins with its failed row. A check type without findings and
+// without failure gives the clean row, except the management-file types of the whole
+// delivery, which give no row at all.
 std::vector<FindingRow> findingRows(const MediumResult& medium, size_t typeIndex);
 
 // The management file examined by a check type 1..3.
@@ -66,6 +77,9 @@ class LocationAsker {
 public:
     virtual ~LocationAsker() = default;
     virtual std::optional<std::string> askLocation(int medium, const std::string& defaultPath) = 0;
+    // The questions about one medium are over (GetCheckPath has its answer or was given up):
+    // the next question starts afresh.
+    virtual void endQuestions() {}
 };
 
 // Whether the folder that held the medium during the run still holds it: a fixed or

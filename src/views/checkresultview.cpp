@@ -3,6 +3,7 @@
 #include "checks/inspection.h"
 #include "checks/resultprint.h"
 #include "foundation/appstate.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -54,7 +55,8 @@ QLabel* caption(QWidget* parent, const QString& text) {
 }
 
 // Asks through the medium location dialog; one dialog serves the repeated questions about
-// one medium, so what the user chose stays in it between them.
+// one medium, so what the user chose stays in it between them. It opens on the folder that
+// held the medium during the run, which is also in its folder box.
 class DialogAsker : public LocationAsker {
 public:
     explicit DialogAsker(QWidget* parent) : parent_(parent) {}
@@ -64,16 +66,15 @@ public:
             dialog_ = std::make_unique<MediumLocationDialog>(parent_);
             dialog_->SetMediaNum(medium);
             if (!defaultPath.empty()) dialog_->SetDefaultPath(defaultPath);
+            dialog_->setFolderText(defaultPath);
         }
         QApplication::setOverrideCursor(Qt::ArrowCursor);
         dialog_->exec();
         QApplication::restoreOverrideCursor();
-        if (!dialog_->IsOK()) {
-            dialog_.reset();
-            return std::nullopt;
-        }
+        if (!dialog_->IsOK()) return std::nullopt;
         return dialog_->GetCheckFolder();
     }
+    void endQuestions() override { dialog_.reset(); }
 
 private:
     QWidget* parent_;
@@ -114,6 +115,7 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     vsfgMedia_->setColumnWidth(1, px(960));
     vsfgMedia_->setColumnWidth(2, px(960));
     vsfgMedia_->setColumnHidden(2, true);
+    vsfgMedia_->horizontalHeader()->setStretchLastSection(true);  // "結果" takes what the scroll bar leaves
     vsfgMedia_->setFixedWidth(px(1500 + 960) + 2 * vsfgMedia_->frameWidth() + 20);
 
     vsfgCheckType_ = makeGrid(this, "vsfgCheckType", typeModel_);
@@ -210,7 +212,7 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     QVector<GridModel::Row> types;
     for (const auto& t : kCheckTypes) types.append({{QLatin1String(t.key), q(t.label), QString()}, {}, 0});
     typeModel_->setRows(types);
-    const Verdict v = runVerdict(anyRunLog(app_.logPath));
+    const Verdict v = runVerdict(anyRunLog(app_.logPath), !logFailures().empty());
     lblResult_->setText(q(v.text));
     lblResult_->setStyleSheet(QStringLiteral("color: %1;").arg(colour(v.colour).name()));
 
@@ -240,7 +242,12 @@ void CheckResultView::SetMediaNum(int16_t resultType, const std::vector<MediumRe
     media_ = media;
 
     QVector<GridModel::Row> rows;
-    for (const MediaRow& r : mediaRows(app_.logPath, mediaNum_))
+    // A check whose setting table is missing could not judge anything: no verdict.
+    missingTables_ = missingSettingTables(app_.settingPath, resultType);
+    const Verdict v = runVerdict(anyRunLog(app_.logPath), !logFailures().empty() || !missingTables_.empty());
+    lblResult_->setText(q(v.text));
+    lblResult_->setStyleSheet(QStringLiteral("color: %1;").arg(colour(v.colour).name()));
+    for (const MediaRow& r : mediaRows(app_.logPath, mediaNum_, missingTables_))
         rows.append({{q(r.label), q(r.mark), QString::number(r.number)}, {}, r.number});
     mediaModel_->setRows(rows);
     vsfgMedia_->setCurrentIndex(mediaModel_->index(0, 0));
@@ -259,6 +266,7 @@ void CheckResultView::mediumRowChanged(int row) {
 void CheckResultView::ReadLogFile(int medium) {
     for (int r = 1; r < typeModel_->rowCount(); ++r) vsfgCheckType_->setRowHidden(r, medium == 0);
     current_ = readMediumResult(app_.logPath, medium);
+    markMissingTables(current_, missingTables_);
     for (size_t k = 0; k < current_.types.size(); ++k)
         typeModel_->setCell(static_cast<int>(k), 2, current_.types[k].ok() ? QStringLiteral("○") : QStringLiteral("×"));
 }
@@ -277,12 +285,13 @@ void CheckResultView::ShowErrorList(size_t typeIndex) {
     for (const FindingRow& f : found) {
         GridModel::Row r{{q(f.place), q(f.content)}, {}, f.code};
         if (f.clean) r.fore = {QColor(), colour(kCleanColour)};
+        if (f.failed) r.fore = {QColor(), colour(kFoundColour)};
         rows.append(std::move(r));
     }
     logModel_->setRows(rows);
     fitLogColumns();
     vsfgLog_->setUpdatesEnabled(true);
-    hasFindings_ = typeIndex < current_.types.size() && !current_.types[typeIndex].ok();
+    hasFindings_ = typeIndex < current_.types.size() && !current_.types[typeIndex].findings.empty();
     cmdViewXml_->setEnabled(typeIndex != 0);
 }
 

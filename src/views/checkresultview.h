@@ -84,6 +84,7 @@ private:
     int lastTypeRow_ = -1;
     std::vector<MediumRecord> media_;
     MediumResult current_;
+    std::vector<SettingTableProblem> missingTables_;
 
     GridModel* mediaModel_;
     GridModel* typeModel_;

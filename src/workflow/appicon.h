@@ -5,4 +5,6 @@
 
 namespace qm::desktop {
 QIcon appIcon();
+// The picture of the command that views a delivery.
+QIcon viewIcon();
 }

@@ -15,6 +15,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,9 +86,7 @@ public:
     std::optional<std::string> askMedium(int n, const std::string& defaultPath) override {
         dialog_.SetMediaNum(n);
         if (!defaultPath.empty()) dialog_.SetDefaultPath(defaultPath);
-        QApplication::restoreOverrideCursor();
         dialog_.exec();
-        QApplication::setOverrideCursor(Qt::BusyCursor);
         if (!dialog_.IsOK()) return std::nullopt;
         return dialog_.GetCheckFolder();
     }
@@ -336,7 +335,7 @@ void CheckRunDialog::onStart() {
                        app_.settingPath + (input.resultType == 2 ? "DocList_S.txt" : "DocList_C.txt"), input.flags);
 
     app_.stop.store(false);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    setCursor(Qt::WaitCursor);
     EnableControls(false);
     running_ = true;
 
@@ -355,7 +354,7 @@ void CheckRunDialog::onStart() {
     finished_ = true;
     fraInfo_->setVisible(false);
     EnableControls(true);
-    QApplication::restoreOverrideCursor();
+    unsetCursor();
     emit runFinished(result);
 
     if (result < 0 && result != kRunCancelledFirst) {
@@ -365,6 +364,16 @@ void CheckRunDialog::onStart() {
     }
     // One window serves one run.
     done(QDialog::Accepted);
+}
+
+void CheckRunDialog::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the window while it is being edited; a run is stopped only by 中断
+    // or by the title bar.
+    if (running_ && event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CheckRunDialog::done(int r) {

@@ -50,6 +50,9 @@ signals:
     // The run has answered (before the result view opens).
     void runFinished(int result);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     class Observer;
     class DialogLocator;

@@ -30,11 +30,11 @@ namespace qm::desktop {
 
 namespace {
 
-QToolButton* pictureCommand(QWidget* parent, const char* name, const QString& text, QStyle::StandardPixmap pixmap) {
+QToolButton* pictureCommand(QWidget* parent, const char* name, const QString& text, const QIcon& icon) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
     b->setText(text);
-    b->setIcon(parent->style()->standardIcon(pixmap));
+    b->setIcon(icon);
     b->setIconSize(QSize(40, 40));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setMinimumSize(110, 80);
@@ -65,13 +65,14 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
     fraMenu_ = new QFrame(central);
     fraMenu_->setObjectName("fraMenu");
     static_cast<QFrame*>(fraMenu_)->setFrameShape(QFrame::StyledPanel);
-    cmdCheck_ = pictureCommand(fraMenu_, "cmdCheck", QStringLiteral("成果チェック"), QStyle::SP_DialogApplyButton);
-    cmdViewFolder_ = pictureCommand(fraMenu_, "cmdViewFolder", QStringLiteral("成果参照"), QStyle::SP_DirOpenIcon);
+    cmdCheck_ = pictureCommand(fraMenu_, "cmdCheck", QStringLiteral("成果チェック"), appIcon());
+    cmdViewFolder_ = pictureCommand(fraMenu_, "cmdViewFolder", QStringLiteral("成果参照"), viewIcon());
     auto* lblInfoC = label(fraMenu_, "lblInfoC",
-                           QStringLiteral("成果ファイルが規定に従って格納されているか、\n"
+                           QStringLiteral("成果ファイルが規定に従って格納されているか、"
                                           "また、管理ファイルが正しく作成されているかチェックします。"));
     auto* lblInfoV =
         label(fraMenu_, "lblInfoV", QStringLiteral("成果メディア（CD/DVD/BD）、または指定フォルダ内の成果を参照します。"));
+    for (QLabel* l : {lblInfoC, lblInfoV}) l->setWordWrap(true);
     auto* menuGrid = new QGridLayout(fraMenu_);
     menuGrid->addWidget(cmdCheck_, 0, 0);
     menuGrid->addWidget(lblInfoC, 0, 1);
@@ -227,8 +228,10 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Only this run's logs are removed; the folder stays.
-    app_.deleteLogs();
+    // Only this run's logs are removed; the folder stays. While a headless check holds
+    // the folder the logs are its own, and they stay.
+    LogFolderLock lock;
+    if (lock.acquire(app_.logPath) || !lock.takenByAnother()) app_.deleteLogs();
     event->accept();
 }
 

@@ -120,6 +120,10 @@ void MediumLocationDialog::SetMediaNum(int n) {
 
 void MediumLocationDialog::setRequest(const QString& text) { lblInfo_->setText(text); }
 
+void MediumLocationDialog::setFolderText(const std::string& path) {
+    txtCheckFolder_->setText(QString::fromStdString(path));
+}
+
 void MediumLocationDialog::SetDefaultPath(const std::string& path) {
     bool selected = false;
     // A mount point of the drive list selects its entry.

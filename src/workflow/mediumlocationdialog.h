@@ -31,6 +31,7 @@ public:
     void SetDefaultPath(const std::string& path);   // preselects it; the browser starts there
     void SetBasePath(const std::string& path);      // the browser starts there
     void setRequest(const QString& text);           // the request line, set directly
+    void setFolderText(const std::string& path);   // the folder box, leaving the options as they are
     bool IsOK() const { return ok_; }
     std::string GetCheckFolder() const { return checkFolder_; }
 

@@ -81,6 +81,7 @@ private slots:
     // Three media of which only the second found something: its SURVEY.XML and structure.
     void marksColoursAndRowsFollowTheLogs() {
         AppState app;
+        app.settingPath = QM_BINARY_DIR "/Setting/";
         QVERIFY(app.useLogFolder(logDir("only2")));
         {
             CErrorLog log;
@@ -176,6 +177,7 @@ private slots:
 
     void noLogsAndNoMedia() {
         AppState app;
+        app.settingPath = QM_BINARY_DIR "/Setting/";
         QVERIFY(app.useLogFolder(logDir("clean")));
         CheckResultView view(app, nullptr);
         auto* lblResult = child<QLabel>(&view, "lblResult");
@@ -190,6 +192,7 @@ private slots:
     // A medium no longer where it was: the asker is consulted; cancelling gives "".
     void getCheckPathAsksWhenTheMediumHasGone() {
         AppState app;
+        app.settingPath = QM_BINARY_DIR "/Setting/";
         QVERIFY(app.useLogFolder(logDir("gone")));
         const std::string here = tmp.path().toStdString() + "/";
         CheckResultView view(app, nullptr);
@@ -206,6 +209,7 @@ private slots:
 
     void findingsOpenTheirHelpPages() {
         AppState app;
+        app.settingPath = QM_BINARY_DIR "/Setting/";
         QVERIFY(app.useLogFolder(logDir("help")));
         {
             CErrorLog xml;

@@ -214,6 +214,8 @@ private slots:
         const QString medium = QDir(QM_SOURCE_DIR).absoluteFilePath("samples/cadastral");
         qm::VolumeInfo info;
         QVERIFY(qm::GetVolumeInfo(medium.toStdString(), info));
+        app.dateS[1] = "1";  // the period as a new program run has it (an earlier test left it wrong)
+        app.dateE[2] = "1";
         CheckRunDialog dlg(app);
         ClosingLocator loc;
         loc.dlg = &dlg;
@@ -224,6 +226,14 @@ private slots:
         connect(&dlg, &CheckRunDialog::runFinished, [&](int r) { result = r; });
         dlg.show();
         sink.shown.clear();
+        // The window as it is while medium 1 is checked, taken when the run first yields.
+        QTimer picture;
+        connect(&picture, &QTimer::timeout, [&] {
+            if (!child<QWidget>(&dlg, "fraInfo")->isVisible()) return;
+            picture.stop();
+            qm::test::saveScreen(&dlg, "checkrun_running");
+        });
+        picture.start(0);
         child<QPushButton>(&dlg, "cmdStart")->click();
         QCOMPARE(result, int(qm::kRunStopped));
         QCOMPARE(loc.progressText, QStringLiteral("成果1枚目をチェック中です・・・"));

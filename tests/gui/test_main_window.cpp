@@ -1,12 +1,15 @@
 // The main window end to end: 成果チェック on samples/faulty through the location dialog
-// and the check run window to the result view, with the logs compared with those that
-// quillmark-check writes for the same delivery; the view command's result type question;
-// checking disabled without a log folder; closing removes the run's logs.
+// and the check run window to the result view, whose marks and findings, like the logs
+// themselves, are compared with what quillmark-check writes for the same delivery; the
+// view command's result type question; checking disabled without a log folder; closing
+// removes the run's logs unless a headless check holds the folder.
 #include "checks/resultlog.h"
+#include "checks/resultview.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "gui/modal.h"
 #include "gui/screens.h"
+#include "views/checkresultview.h"
 #include "workflow/checkrundialog.h"
 #include "workflow/desktopsettings.h"
 #include "workflow/mainwindow.h"
@@ -19,6 +22,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -36,6 +40,9 @@ QByteArray readAll(const QString& path) {
 QStringList logNames(const QString& dir) {
     return QDir(dir).entryList({"*.log", "*.Log"}, QDir::Files, QDir::Name);
 }
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+QString cell(QTableView* g, int row, int col) { return g->model()->index(row, col).data().toString(); }
 
 }  // namespace
 
@@ -59,9 +66,46 @@ private slots:
         MediumLocationDialog::setVolumeSource([] { return std::vector<qm::PickableVolume>{}; });
     }
 
+    // The result view shows, mark for mark and row for row, what the headless program's
+    // logs of the same delivery say.
+    void viewShowsSummary(QWidget* view, const qm::RunSummary& s) {
+        auto* media = child<QTableView>(view, "vsfgMedia");
+        auto* types = child<QTableView>(view, "vsfgCheckType");
+        auto* log = child<QTableView>(view, "vsfgLog");
+        QCOMPARE(child<QLabel>(view, "lblResult")->text(), q(qm::runVerdict(s.anyFinding, s.anyLogFailure).text));
+        QCOMPARE(media->model()->rowCount(), int(s.media.size()));
+        for (int m = 0; m < int(s.media.size()); ++m) {
+            const qm::MediumResult& expected = s.media[size_t(m)];
+            QCOMPARE(cell(media, m, 0), q(expected.label));
+            QCOMPARE(cell(media, m, 1), expected.anyLog ? QStringLiteral("×") : QStringLiteral("○"));
+            media->setCurrentIndex(media->model()->index(m, 0));
+            for (int k = 0; k < types->model()->rowCount(); ++k)
+                QCOMPARE(types->isRowHidden(k), k >= int(expected.types.size()));
+            for (int k = 0; k < int(expected.types.size()); ++k) {
+                const qm::CheckTypeResult& t = expected.types[size_t(k)];
+                types->setCurrentIndex(types->model()->index(k, 1));
+                QCOMPARE(cell(types, k, 2), t.ok() ? QStringLiteral("○") : QStringLiteral("×"));
+                QStringList want, shown;
+                if (!t.failure.empty()) want << " | " + q(t.failure);
+                for (const qm::LoggedFinding& f : t.findings) want << q(f.location()) + " | " + q(f.message);
+                if (want.isEmpty()) want << QStringLiteral(" | エラーはありません。");
+                for (int r = 0; r < log->model()->rowCount(); ++r) shown << cell(log, r, 0) + " | " + cell(log, r, 1);
+                QCOMPARE(shown, want);
+            }
+        }
+    }
+
     void checksFaultySampleAsTheHeadlessProgramDoes() {
         const QString medium = QDir(QDir(QM_SOURCE_DIR).canonicalPath()).filePath("samples/faulty");
         const QString guiLogs = tmp.filePath("gui-logs"), cliLogs = tmp.filePath("cli-logs");
+
+        QProcess cli;
+        cli.start(QM_BINARY_DIR "/quillmark-check", {"--log-dir", cliLogs, medium});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);  // findings
+        const qm::RunSummary cliSummary = qm::readRunSummary(cliLogs.toStdString() + "/", 1, 1);
+        QVERIFY(cliSummary.anyFinding);
+
         qm::AppState app;
         app.startUp(QM_BINARY_DIR);
         QVERIFY(app.useLogFolder(guiLogs.toStdString()));
@@ -72,7 +116,7 @@ private slots:
         qm::test::saveScreen(&w, "main_window");
 
         int result = 1000;
-        bool viewOpened = false;
+        bool viewChecked = false;
         QPointer<QTimer> viewWatch;
         qm::test::onNextModal([&](QWidget* loc) {
             static_cast<MediumLocationDialog*>(loc)->SetDefaultPath(medium.toStdString());
@@ -82,10 +126,12 @@ private slots:
                     QVERIFY(dlg);
                     connect(dlg, &CheckRunDialog::runFinished, [&](int r) {
                         result = r;
-                        // Whatever the run opens next is the result view: close it.
                         viewWatch = qm::test::onNextModal(
                             [&](QWidget* view) {
-                                viewOpened = true;
+                                if (qobject_cast<CheckResultView*>(view)) {
+                                    viewShowsSummary(view, cliSummary);
+                                    viewChecked = !QTest::currentTestFailed();
+                                }
                                 view->close();
                             },
                             dlg, 3000);
@@ -98,24 +144,25 @@ private slots:
         child<QToolButton>(&w, "cmdCheck")->click();
         delete viewWatch.data();
         QVERIFY(result >= 0);
+        QVERIFY(viewChecked);
         QCOMPARE(app.lastPath, medium.toStdString() + "/");
-        Q_UNUSED(viewOpened);  // the view may be a stub that only tells it is not there yet
-
-        QProcess cli;
-        cli.start(QM_BINARY_DIR "/quillmark-check", {"--log-dir", cliLogs, medium});
-        QVERIFY(cli.waitForFinished(60000));
-        QCOMPARE(cli.exitCode(), 1);  // findings
 
         const QStringList names = logNames(guiLogs);
         QVERIFY(!names.isEmpty());
         QVERIFY(!names.contains("FolderCheck_007.log"));
         QCOMPARE(names, logNames(cliLogs));
         for (const QString& n : names) QCOMPARE(readAll(guiLogs + "/" + n), readAll(cliLogs + "/" + n));
-        const auto gui = qm::readRunSummary(guiLogs.toStdString() + "/", 1, 1);
-        QVERIFY(gui.anyFinding);
 
-        // Closing the window removes the run's logs and nothing else.
+        // Closing the window removes the run's logs and nothing else, but not while a
+        // headless check holds the folder: the logs are then that check's.
         QFile::copy(QM_SOURCE_DIR "/README.md", guiLogs + "/keep.txt");
+        {
+            qm::LogFolderLock headless;
+            QVERIFY(headless.acquire(app.logPath));
+            w.close();
+            QCOMPARE(logNames(guiLogs), names);
+        }
+        w.show();
         w.close();
         QVERIFY(logNames(guiLogs).isEmpty());
         QVERIFY(QFile::exists(guiLogs + "/keep.txt"));
