@@ -188,12 +188,24 @@ TEST_F(UnreadableMediaTest, ManagementFileInAFolderThatCannotBeListedIsNotMissin
     EXPECT_EQ(logNames(), std::vector<std::string>{"FolderCheck_001.log"});
     EXPECT_EQ(readBytes(logs / "FolderCheck_001.log"),
               cp(heading + "10001,SURVEY\\TISEKI,フォルダ又はファイルを読み取れません,アクセスが拒否されました\n"));
+    // Unknown is not ○: the summary names the folder for the check of that file only.
+    qm::RunSummary summary = qm::readRunSummary(logs.string(), 1, 1);
+    qm::markUnreadManagementFiles(summary, {top.string() + "/"});
+    ASSERT_EQ(summary.media[0].types.size(), 4u);
+    EXPECT_TRUE(summary.media[0].types[2].ok());
+    EXPECT_EQ(summary.media[0].types[3].failure,
+              "フォルダを読み取れないため、管理ファイルをチェックできませんでした: SURVEY\\TISEKI");
 
     buildCadastralMedium(top);
     fs::remove(top / "SURVEY" / "SURVEY.XML");
     failAt("/SURVEY", "", EACCES);
     EXPECT_EQ(run({top.string()}), 0);
     EXPECT_EQ(logNames(), std::vector<std::string>{"FolderCheck_001.log"});
+
+    summary = qm::readRunSummary(logs.string(), 1, 1);
+    qm::markUnreadManagementFiles(summary, {top.string() + "/"});
+    EXPECT_FALSE(summary.media[0].types[2].ok());
+    EXPECT_TRUE(summary.media[0].types[3].ok());  // found, and checked
 
     qm::setPlatformFaultForTesting(nullptr);
     fs::remove(top / "SURVEY" / "TISEKI" / "SURV_TSK.XML");
