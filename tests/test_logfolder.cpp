@@ -9,6 +9,7 @@
 #include "run_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,9 +47,13 @@ TEST_F(LogFolderTest, UsersFolderLosesOnlyTheRunsLogsOwnFolderEveryLog) {
                           "JobFileCheck_IND_999.log", "notes.log", "FolderCheck_1.log", "FolderCheck_0001.log",
                           "JobFileCheck_XYZ_001.log", "FolderCheck_001.log.txt"})
         writeBytes(user / n, "x");
+    ::chmod(user.c_str(), 0775);
     qm::AppState app;
     ASSERT_TRUE(app.useLogFolder(user.string()));
     app.deleteLogs();
+    struct stat st {};
+    ASSERT_EQ(::stat(user.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0775u);  // the user's folder keeps its mode
     EXPECT_EQ(namesIn(user), (std::vector<std::string>{"FolderCheck_0001.log", "FolderCheck_001.log.txt",
                                                        "FolderCheck_1.log", "JobFileCheck_XYZ_001.log", "notes.log"}));
 

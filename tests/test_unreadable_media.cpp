@@ -177,6 +177,43 @@ TEST_F(UnreadableMediaTest, UnreadableAreaAndUnreadableDates) {
                  "更新日時を読み取れません（大きすぎて読み取れません）\n"));
 }
 
+// A management file missing from a folder that cannot be listed is unknown, not absent:
+// the folder's 10001 stands alone, without the element check's 20101 or totals about
+// what the file would describe. Missing from a readable folder, it is reported as ever.
+TEST_F(UnreadableMediaTest, ManagementFileInAFolderThatCannotBeListedIsNotMissing) {
+    const std::string heading = ";チェックパス " + top.string() + "/\n";
+    fs::remove(top / "SURVEY" / "TISEKI" / "SURV_TSK.XML");
+    failAt("/SURVEY/TISEKI", "", EACCES);
+    EXPECT_EQ(run({top.string()}), 0);
+    EXPECT_EQ(logNames(), std::vector<std::string>{"FolderCheck_001.log"});
+    EXPECT_EQ(readBytes(logs / "FolderCheck_001.log"),
+              cp(heading + "10001,SURVEY\\TISEKI,フォルダ又はファイルを読み取れません,アクセスが拒否されました\n"));
+    // Unknown is not ○: the summary names the folder for the check of that file only.
+    qm::RunSummary summary = qm::readRunSummary(logs.string(), 1, 1);
+    qm::markUnreadManagementFiles(summary, {top.string() + "/"});
+    ASSERT_EQ(summary.media[0].types.size(), 4u);
+    EXPECT_TRUE(summary.media[0].types[2].ok());
+    EXPECT_EQ(summary.media[0].types[3].failure,
+              "フォルダを読み取れないため、管理ファイルをチェックできませんでした: SURVEY\\TISEKI");
+
+    buildCadastralMedium(top);
+    fs::remove(top / "SURVEY" / "SURVEY.XML");
+    failAt("/SURVEY", "", EACCES);
+    EXPECT_EQ(run({top.string()}), 0);
+    EXPECT_EQ(logNames(), std::vector<std::string>{"FolderCheck_001.log"});
+
+    summary = qm::readRunSummary(logs.string(), 1, 1);
+    qm::markUnreadManagementFiles(summary, {top.string() + "/"});
+    EXPECT_FALSE(summary.media[0].types[2].ok());
+    EXPECT_TRUE(summary.media[0].types[3].ok());  // found, and checked
+
+    qm::setPlatformFaultForTesting(nullptr);
+    fs::remove(top / "SURVEY" / "TISEKI" / "SURV_TSK.XML");
+    run({top.string()});
+    EXPECT_EQ(readBytes(logs / "JobFileCheck_SUV_001.log"), cp("20101,,0,管理ファイルが見つかりません,\n"));
+    EXPECT_EQ(readBytes(logs / "JobFileCheck_TSK_001.log"), cp("20101,,0,管理ファイルが見つかりません,\n"));
+}
+
 // The relation check's own listings: a sub-folder it cannot list is recorded in the
 // medium's folder log after its heading, and its described files are not missing.
 TEST_F(UnreadableMediaTest, RelationCheckRecordsItsFailedListings) {

@@ -199,7 +199,15 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         auto relationWanted = [](int16_t elementResult, const std::string& file) {
             return elementResult >= 0 || isPlainFile(file);
         };
-        int16_t r = jobCheck.checkJobFile(indexFile, setting + "INDEX_D_CHK.txt", indexLog);
+        // A management file that is not there, in a folder the walk could not list, is
+        // unknown rather than missing: the 10001 of that folder stands for it, and its
+        // element check is left out like that of a missing file.
+        auto elementCheck = [&](const std::string& file, const char* rel, const std::string& table,
+                                const std::string& log) -> int16_t {
+            if (!isPlainFile(file) && folderCheck.underUnreadable(rel)) return -1;
+            return jobCheck.checkJobFile(file, table, log);
+        };
+        int16_t r = elementCheck(indexFile, "INDEX_D.XML", setting + "INDEX_D_CHK.txt", indexLog);
         if (r >= 0) result |= r;
         if (relationWanted(r, indexFile)) {
             int16_t rr = relation.checkRelation_Index(indexFile, location, indexLog, folderLog, static_cast<int16_t>(n),
@@ -209,7 +217,7 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         if (stopRequested(app, obs)) { result = kRunStopped; break; }
 
         const std::string surveyLog = logs + surveyLogName(n);
-        r = jobCheck.checkJobFile(surveyFile, setting + "SURVEY_CHK" + suffix + ".txt", surveyLog);
+        r = elementCheck(surveyFile, "SURVEY\\SURVEY.XML", setting + "SURVEY_CHK" + suffix + ".txt", surveyLog);
         if (r >= 0) result |= r;
         if (relationWanted(r, surveyFile)) {
             int16_t rr = relation.checkRelation_Survey(surveyFile, location, surveyLog, folderLog);
@@ -221,7 +229,8 @@ int16_t runCheckAll(AppState& app, const CheckRunInput& in, MediumLocator& locat
         if (stopRequested(app, obs)) { result = kRunStopped; break; }
 
         const std::string tskLog = logs + survTskLogName(n);
-        r = jobCheck.checkJobFile(tskFile, setting + "SURV_TSK_CHK" + suffix + ".txt", tskLog);
+        r = elementCheck(tskFile, "SURVEY\\TISEKI\\SURV_TSK.XML", setting + "SURV_TSK_CHK" + suffix + ".txt",
+                         tskLog);
         if (r >= 0) result |= r;
         if (relationWanted(r, tskFile)) {
             int16_t rr = relation.checkRelation_Tiseki(tskFile, location, tskLog, folderLog);

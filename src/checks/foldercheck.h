@@ -64,6 +64,9 @@ public:
     // The places (medium-relative, upper-cased ASCII letters, no trailing "\"; "" for the
     // top) that the last checkFolder could not read and recorded as 10001.
     const std::unordered_set<std::string>& unreadablePlaces() const { return unreadable_; }
+    // Whether the place (medium-relative, "\" separators, any letter case) or a folder
+    // above it could not be read by the last checkFolder: what lies there is unknown.
+    bool underUnreadable(const std::string& place) const;
 
     // Called now and then during the walk with the number of entries walked so far.
     void setProgress(std::function<void(int64_t)> cb) { progress_ = std::move(cb); }
@@ -123,8 +126,6 @@ private:
     bool judgeEntryDate(const DirEntry& e, bool isFolder) const;
     // Records once per place that a folder or an entry could not be read (10001).
     void recordUnreadable(CErrorLog& log, const std::string& place, const std::string& reason);
-    // Whether the place or a folder above it could not be read: what lies there is unknown.
-    bool underUnreadable(const std::string& place) const;
     std::string detailFailure(const DirEntry& e) const;
     bool scanUnneededFolders(const std::string& strBasePath, const char* area, uint8_t bit, int32_t code,
                              CErrorLog& log);

@@ -1,12 +1,15 @@
 #include "checks/resultlog.h"
 
 #include "checks/checkrun.h"
+#include "checks/inspection.h"
 #include "foundation/appstate.h"
 #include "foundation/csvread.h"
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
+
+#include <utility>
 
 namespace qm {
 
@@ -123,6 +126,32 @@ RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaN
             if (!t.failure.empty()) s.anyLogFailure = true;
     }
     return s;
+}
+
+void markUnreadManagementFiles(RunSummary& summary, const std::vector<std::string>& mediumPaths) {
+    static const std::pair<const char*, const char*> kFiles[] = {
+        {"Index", "INDEX_D.XML"}, {"Survey", "SURVEY\\SURVEY.XML"}, {"Surv_Tsk", "SURVEY\\TISEKI\\SURV_TSK.XML"}};
+    for (MediumResult& m : summary.media) {
+        if (m.number < 1 || m.number > static_cast<int>(mediumPaths.size()) || m.types.empty()) continue;
+        const std::vector<LoggedFinding>& walked = m.types.front().findings;  // the folder log
+        for (CheckTypeResult& t : m.types) {
+            for (const auto& [key, rel] : kFiles) {
+                if (t.key != key || !t.failure.empty()) continue;
+                if (isPlainFile(managementFile(mediumPaths[m.number - 1], rel))) continue;
+                const std::string file = rel;
+                for (const LoggedFinding& f : walked) {
+                    if (f.number != 10001) continue;
+                    const std::string place = upperAscii(f.place);
+                    if (!place.empty() && file != place && file.compare(0, place.size() + 1, place + "\\") != 0)
+                        continue;
+                    t.failure = "フォルダを読み取れないため、管理ファイルをチェックできませんでした: " +
+                                (f.place.empty() ? std::string("（成果の最上位フォルダ）") : f.place);
+                    m.anyLog = true;
+                    break;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace qm

@@ -64,5 +64,10 @@ bool mediumHasLog(const std::string& logPath, int number);
 // The logs of a run; a check whose log is named by logFailures() is marked as failed
 // (never ○), whether or not anything of it reached the file.
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum);
+// A management file that is not on its medium and lies in a folder that the medium's
+// folder check could not read (10001) was not checked: it is unknown, not missing. Its
+// check is marked as failed with the folder named, so that it is never ○.
+// mediumPaths[i] is the top folder of medium i + 1.
+void markUnreadManagementFiles(RunSummary& summary, const std::vector<std::string>& mediumPaths);
 
 }  // namespace qm

@@ -13,6 +13,7 @@
 
 #include "checks/xmldoc.h"
 
+#include "foundation/platform.h"
 #include "foundation/text.h"
 
 #include <libxml/SAX2.h>
@@ -461,6 +462,9 @@ std::string realPath(const std::string& p) {
 
 enum class ReadResult { Ok, Missing, Link, NotPlain, TooLarge, Failed };
 
+// The system's error number of the last read that ended in ReadResult::Failed.
+thread_local int t_readErrno = 0;
+
 // Opens a regular file for reading, without following a link in its last component and
 // without waiting on a named pipe or device; not one larger than maxBytes. On Ok, fd is
 // open and st holds the file's status.
@@ -468,10 +472,14 @@ ReadResult openPlainFile(const std::string& path, uint64_t maxBytes, int& fd, st
     fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ELOOP) return ReadResult::Link;
+        t_readErrno = errno;
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }
     ReadResult result = ReadResult::Ok;
-    if (::fstat(fd, &st) != 0) result = ReadResult::Failed;
+    if (::fstat(fd, &st) != 0) {
+        t_readErrno = errno;
+        result = ReadResult::Failed;
+    }
     else if (!S_ISREG(st.st_mode)) result = ReadResult::NotPlain;
     else if (static_cast<uint64_t>(st.st_size) > maxBytes) result = ReadResult::TooLarge;
     if (result != ReadResult::Ok) {
@@ -499,6 +507,7 @@ ReadResult readOpenFile(int fd, const struct stat& st, std::string& out, uint64_
         const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
+            t_readErrno = errno;
             result = ReadResult::Failed;
             break;
         }
@@ -520,7 +529,7 @@ std::string readFailure(ReadResult r, const std::string& what, const std::string
         case ReadResult::NotPlain: return what + "が通常のファイルではありません: " + path;
         case ReadResult::TooLarge:
             return what + "が大きすぎます(上限" + std::to_string(kMaxXmlFileBytes >> 20) + "MB): " + path;
-        default: return what + "を読み込めません: " + path;
+        default: return what + "を読み込めません（" + qm::readFailureReason(t_readErrno) + "）: " + path;
     }
 }
 

@@ -327,6 +327,11 @@ int run(const Options& opt, const char* argv0) {
 
     for (const auto& f : logFailures()) problems.push_back("ログファイルを書き込めません: " + f);
     RunSummary summary = readRunSummary(app.logPath, type, in.mediaNum);
+    {
+        std::vector<std::string> paths;
+        for (const auto& r : records) paths.push_back(r.path);
+        markUnreadManagementFiles(summary, paths);
+    }
     for (const auto& p : missingTables)
         for (auto& m : summary.media)
             for (auto& t : m.types)
