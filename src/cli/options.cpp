@@ -123,23 +123,23 @@ std::optional<CliError> parseArguments(const std::vector<std::string>& args, Opt
             name = a.substr(0, eq);
             inlineValue = a.substr(eq + 1);
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const auto& s : optionTable())
-            if (name == s.name || (s.alias && name == s.alias)) spec = &s;
-        if (!spec) return CliError{"quillmark-check", "不明なオプションです: " + a, true};
+            if (name == s.name || (s.alias && name == s.alias)) option = &s;
+        if (!option) return CliError{"quillmark-check", "不明なオプションです: " + a, true};
         std::string value;
-        if (spec->valueName) {
+        if (option->valueName) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                return CliError{"quillmark-check", name + " に値がありません（" + name + " " + spec->valueName + "）。", true};
+                return CliError{"quillmark-check", name + " に値がありません（" + name + " " + option->valueName + "）。", true};
             }
         } else if (inlineValue) {
             return CliError{"quillmark-check", name + " は値をとりません。", true};
         }
-        if (auto refused = spec->apply(out, value)) return refused;
+        if (auto refused = option->apply(out, value)) return refused;
     }
     return std::nullopt;
 }

@@ -267,6 +267,15 @@ void CheckResultView::ReadLogFile(int medium) {
     for (int r = 1; r < typeModel_->rowCount(); ++r) vsfgCheckType_->setRowHidden(r, medium == 0);
     current_ = readMediumResult(app_.logPath, medium);
     markMissingTables(current_, missingTables_);
+    if (medium > 0) {
+        // A management file in a folder the walk could not read was not checked: never ○.
+        RunSummary one;
+        one.media.push_back(std::move(current_));
+        std::vector<std::string> paths;
+        for (const MediumRecord& r : media_) paths.push_back(r.path);
+        markUnreadManagementFiles(one, paths);
+        current_ = std::move(one.media.front());
+    }
     for (size_t k = 0; k < current_.types.size(); ++k)
         typeModel_->setCell(static_cast<int>(k), 2, current_.types[k].ok() ? QStringLiteral("○") : QStringLiteral("×"));
 }
