@@ -30,8 +30,6 @@ void upperInPlace(std::string& s) {
 
 // Where the yields fall: pending events are let through at most this often, the stop
 // flag is tested after every entry.
-constexpr uint32_t kEntriesPerClockLook = 256;
-constexpr auto kYieldInterval = std::chrono::milliseconds(30);
 
 // One FileInfo pattern with the literal text it must begin and end with, so that most
 // rows are turned away without matching.
@@ -56,19 +54,6 @@ Rgb folderRowColour(const FolderRow& row) {
 
 std::string FolderTree::resultLabel() const { return GetResultTypeName(resultType_) + "成果"; }
 
-bool FolderTree::stopped() {
-    if (stop_ && stop_->load()) return true;
-    if (yield_ && ++sinceYield_ >= kEntriesPerClockLook) {
-        sinceYield_ = 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastYield_ >= kYieldInterval) {
-            lastYield_ = now;
-            yield_();
-        }
-    }
-    return stop_ && stop_->load();
-}
-
 bool FolderTree::SetTree(int16_t resultType, const std::string& mediumPath, const std::string& fileInfo,
                          const std::string& logFile) {
     rows_.clear();
@@ -76,8 +61,7 @@ bool FolderTree::SetTree(int16_t resultType, const std::string& mediumPath, cons
     mediumPath_ = mediumPath;
     resultType_ = resultType;
     hasLog_ = false;
-    sinceYield_ = 0;
-    lastYield_ = std::chrono::steady_clock::now();
+    stopPoint_.restart();
 
     FolderRow top;
     top.name = mediumPath;
@@ -106,7 +90,7 @@ bool FolderTree::SetTree(int16_t resultType, const std::string& mediumPath, cons
 
 bool FolderTree::searchNode(const std::string& relPath, const std::string& nativeFolder, uint16_t level,
                             uint32_t parent) {
-    if (stop_ && stop_->load()) return false;
+    if (stopPoint_.stopRequested()) return false;
     Listing listing = listFolder(nativeFolder);
     if (!listing.ok) {
         showFailure("searchNode", listing.errorNumber, listing.error);

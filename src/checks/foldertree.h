@@ -6,6 +6,7 @@
 #include "checks/outline.h"
 #include "checks/printdoc.h"
 #include "checks/rgb.h"
+#include "checks/stoppoint.h"
 
 #include <atomic>
 #include <chrono>
@@ -43,8 +44,8 @@ public:
     static constexpr int kHelpWithoutLog = 13100;
 
     // Called now and then during the walk (the desktop lets pending events run).
-    void setYield(std::function<void()> yield) { yield_ = std::move(yield); }
-    void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
+    void setYield(std::function<void()> yield) { stopPoint_.setYield(std::move(yield)); }
+    void setStopFlag(const std::atomic<bool>* stop) { stopPoint_.setStopFlag(stop); }
 
     // Fills the tree for the medium at mediumPath (ending in a separator). fileInfo: the
     // FileInfo table ("" for none); logFile: the medium's folder check log ("" for none).
@@ -77,7 +78,7 @@ public:
 
 private:
     bool searchNode(const std::string& relPath, const std::string& nativeFolder, uint16_t level, uint32_t parent);
-    bool stopped();
+    bool stopped() { return stopPoint_.stopped(); }
 
     std::vector<FolderRow> rows_;
     OutlineIndex outline_;
@@ -86,10 +87,7 @@ private:
     bool hiddenSeen_ = false;
     bool systemSeen_ = false;
     bool hasLog_ = false;
-    std::function<void()> yield_;
-    const std::atomic<bool>* stop_ = nullptr;
-    uint32_t sinceYield_ = 0;
-    std::chrono::steady_clock::time_point lastYield_;
+    StopPoint stopPoint_;
 };
 
 }  // namespace qm

@@ -12,8 +12,6 @@
 namespace qm {
 
 namespace {
-constexpr uint32_t kEntriesPerClockLook = 256;
-constexpr auto kYieldInterval = std::chrono::milliseconds(30);
 
 std::string baseFileName(const std::string& path) {
     const size_t at = path.find_last_of("/\\");
@@ -39,19 +37,6 @@ uint32_t XmlTree::addRow(uint32_t parent, uint16_t level, uint8_t type, uint32_t
     return static_cast<uint32_t>(rows_.size() - 1);
 }
 
-bool XmlTree::stopped() {
-    if (stop_ && stop_->load()) return true;
-    if (yield_ && ++sinceYield_ >= kEntriesPerClockLook) {
-        sinceYield_ = 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastYield_ >= kYieldInterval) {
-            lastYield_ = now;
-            yield_();
-        }
-    }
-    return stop_ && stop_->load();
-}
-
 int16_t XmlTree::SetTree(const std::string& xmlFile, const std::string& logFile) {
     rows_.clear();
     names_.assign(1, "");
@@ -72,8 +57,7 @@ int16_t XmlTree::SetTree(const std::string& xmlFile, const std::string& logFile)
         parseError_ = doc.parseError();
         return kNotXml;
     }
-    sinceYield_ = 0;
-    lastYield_ = std::chrono::steady_clock::now();
+    stopPoint_.restart();
     const int answer = setTreeNode(doc.document(), 0, kNoParent, 0);
     std::vector<uint32_t> parents;
     parents.reserve(rows_.size());

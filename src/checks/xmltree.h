@@ -5,6 +5,7 @@
 
 #include "checks/outline.h"
 #include "checks/printdoc.h"
+#include "checks/stoppoint.h"
 #include "checks/xmldoc.h"
 
 #include <atomic>
@@ -38,8 +39,8 @@ public:
     static constexpr int16_t kNotXml = 2;
     static constexpr int16_t kStopped = -1;
 
-    void setYield(std::function<void()> yield) { yield_ = std::move(yield); }
-    void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
+    void setYield(std::function<void()> yield) { stopPoint_.setYield(std::move(yield)); }
+    void setStopFlag(const std::atomic<bool>* stop) { stopPoint_.setStopFlag(stop); }
 
     // Builds the rows of xmlFile and marks the findings of logFile ("" for none). A
     // missing file and a stop are told in a box; a file that does not load is not (its
@@ -62,7 +63,7 @@ private:
     uint32_t intern(std::vector<std::string>& table, std::unordered_map<std::string, uint32_t>& index,
                     const std::string& s);
     uint32_t addRow(uint32_t parent, uint16_t level, uint8_t type, uint32_t nameId, uint32_t pathId);
-    bool stopped();
+    bool stopped() { return stopPoint_.stopped(); }
 
     std::vector<XmlRow> rows_;
     OutlineIndex outline_;
@@ -72,10 +73,7 @@ private:
     std::unordered_map<std::string, uint32_t> pathIndex_;
     std::string fileName_;
     XmlParseError parseError_;
-    std::function<void()> yield_;
-    const std::atomic<bool>* stop_ = nullptr;
-    uint32_t sinceYield_ = 0;
-    std::chrono::steady_clock::time_point lastYield_;
+    StopPoint stopPoint_;
 };
 
 // The text of a file that did not load as XML, decoded as its XML declaration says
