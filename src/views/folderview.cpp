@@ -278,10 +278,12 @@ void FolderStructureView::cmdHelp_Click() { showHelp(this, model_->tree().helpCo
 // ---- Entry point -------------------------------------------------------------------
 
 bool showFolderView(QWidget* parent, AppState& app, int16_t resultType, const std::string& checkPath,
-                    const std::string& folderLog) {
+                    const std::string& folderLog, const std::function<void()>& restore) {
     const std::string fileInfo = app.settingPath + (resultType == 2 ? "FileInfo_S.txt" : "FileInfo_C.txt");
     FolderStructureView view(parent);
-    if (!view.SetTree(&app, resultType, checkPath, fileInfo, folderLog)) return false;
+    const bool built = view.SetTree(&app, resultType, checkPath, fileInfo, folderLog);
+    if (restore) restore();
+    if (!built) return false;
     view.exec();
     return true;
 }
