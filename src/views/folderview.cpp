@@ -130,6 +130,9 @@ FolderStructureView::FolderStructureView(QWidget* parent) : QDialog(parent) {
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setAlternatingRowColors(false);
     view_->header()->setStretchLastSection(false);
+    // A double click opens the entry (a folder in the file manager); the outline is opened
+    // and closed by its arrows, so one double click does not do both.
+    view_->setExpandsOnDoubleClick(false);
     connect(view_, &QTreeView::doubleClicked, this, [this](const QModelIndex&) { cmdFileOpen_Click(); });
     // Outline changes refit the name column to what is now visible, once per burst of
     // changes (expanding everything tells of every folder).
