@@ -380,10 +380,12 @@ void CheckResultView::cmdViewFolderClicked() {
     showProgress(QStringLiteral("フォルダ構成を取得しています・・・"), true);
     app_.stop = false;
     const std::string log = app_.logPath + folderLogName(selectedMedium_);
-    QApplication::restoreOverrideCursor();
-    showFolderView(this, app_, resultType_, path, log);
-    EnableControls(true);
-    fraInfo_->hide();
+    // The stop command stays at hand while the tree is built; the window is itself again
+    // before the view shows.
+    showFolderView(this, app_, resultType_, path, log, [this] {
+        EnableControls(true);
+        hideProgress();
+    });
 }
 
 void CheckResultView::cmdViewXmlClicked() {
@@ -401,10 +403,8 @@ void CheckResultView::cmdViewXmlClicked() {
     }
     showProgress(QStringLiteral("ファイル構成を取得しています・・・"), true);
     app_.stop = false;
-    QApplication::restoreOverrideCursor();
     showXmlView(this, app_, resultType_, target->which, managementFile(path, target->relPath),
-                app_.logPath + target->logName);
-    fraInfo_->hide();
+                app_.logPath + target->logName, [this] { hideProgress(); });
 }
 
 void CheckResultView::cmdDocListClicked() {

@@ -130,6 +130,9 @@ FolderStructureView::FolderStructureView(QWidget* parent) : QDialog(parent) {
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setAlternatingRowColors(false);
     view_->header()->setStretchLastSection(false);
+    // A double click opens the entry (a folder in the file manager); the outline is opened
+    // and closed by its arrows, so one double click does not do both.
+    view_->setExpandsOnDoubleClick(false);
     connect(view_, &QTreeView::doubleClicked, this, [this](const QModelIndex&) { cmdFileOpen_Click(); });
     // Outline changes refit the name column to what is now visible, once per burst of
     // changes (expanding everything tells of every folder).
@@ -278,10 +281,12 @@ void FolderStructureView::cmdHelp_Click() { showHelp(this, model_->tree().helpCo
 // ---- Entry point -------------------------------------------------------------------
 
 bool showFolderView(QWidget* parent, AppState& app, int16_t resultType, const std::string& checkPath,
-                    const std::string& folderLog) {
+                    const std::string& folderLog, const std::function<void()>& restore) {
     const std::string fileInfo = app.settingPath + (resultType == 2 ? "FileInfo_S.txt" : "FileInfo_C.txt");
     FolderStructureView view(parent);
-    if (!view.SetTree(&app, resultType, checkPath, fileInfo, folderLog)) return false;
+    const bool built = view.SetTree(&app, resultType, checkPath, fileInfo, folderLog);
+    if (restore) restore();
+    if (!built) return false;
     view.exec();
     return true;
 }

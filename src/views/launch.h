@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,14 +25,19 @@ void showCheckResult(QWidget* parent, AppState& app, int16_t resultType,
                      const std::vector<MediumRecord>& media, DeliverablesList* docList);
 
 // The folder structure view of a medium, modal. folderLog is the medium's folder check log,
-// or empty when viewing without a check. Answers false when the tree was not built.
+// or empty when viewing without a check. While the tree is built the caller's progress panel
+// (with its stop command) stays up; restore, when given, runs once the build has ended,
+// before the view is shown. Answers false when the tree was not built.
 bool showFolderView(QWidget* parent, AppState& app, int16_t resultType,
-                    const std::string& checkPath, const std::string& folderLog);
+                    const std::string& checkPath, const std::string& folderLog,
+                    const std::function<void()>& restore = {});
 
 // The XML view of a management file, modal: which is 0 INDEX_D.XML, 1 SURVEY.XML,
-// 2 SURV_TSK.XML; logFile is its element check log ("" when none).
+// 2 SURV_TSK.XML; logFile is its element check log ("" when none). restore as for the
+// folder view.
 void showXmlView(QWidget* parent, AppState& app, int16_t resultType, int which,
-                 const std::string& xmlFile, const std::string& logFile);
+                 const std::string& xmlFile, const std::string& logFile,
+                 const std::function<void()>& restore = {});
 
 // The deliverables list that the run filled, modal; closing only hides it, so showing it
 // again keeps the chosen area and tab.

@@ -199,10 +199,11 @@ XmlTextView::XmlTextView(const std::string& file, const XmlParseError& error, QW
 // ---- Entry point -------------------------------------------------------------------
 
 void showXmlView(QWidget* parent, AppState& app, int16_t, int which, const std::string& xmlFile,
-                 const std::string& logFile) {
+                 const std::string& logFile, const std::function<void()>& restore) {
     XmlView view(parent);
     view.setWindowTitle(managementFileCaption(which));
     const int16_t answer = view.SetTree(&app, xmlFile, logFile);
+    if (restore) restore();
     if (answer == XmlTree::kBuilt) {
         view.exec();
     } else if (answer == XmlTree::kNotXml) {

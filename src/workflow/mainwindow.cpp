@@ -208,9 +208,8 @@ void MainWindow::viewDelivery() {
         type = ask.GetResultType();
     }
     app_.stop.store(false);
-    // The folder view builds its tree with its own progress and shows itself.
-    setBusy(false);
-    showFolderView(this, app_, type, folder, std::string());
+    // The progress panel and its stop command stay up while the tree is built.
+    showFolderView(this, app_, type, folder, std::string(), [this] { setBusy(false); });
 }
 
 void MainWindow::editSettings() {

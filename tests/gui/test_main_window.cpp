@@ -197,6 +197,57 @@ private slots:
         QVERIFY(child<QPushButton>(&w, "cmdExit")->isEnabled());
     }
 
+    // While the folder view builds its tree, the main window's progress panel and its stop
+    // command stay up (a box the build raises sees them); the window is idle again before
+    // the view shows.
+    void viewKeepsTheStopCommandWhileTheTreeIsBuilt() {
+        const QString settings = tmp.filePath("bad-settings");
+        QDir().mkpath(settings);
+        QFile info(settings + "/FileInfo_C.txt");
+        QVERIFY(info.open(QIODevice::WriteOnly));
+        info.write(QByteArray(200, ',') + "\r\n");  // more items than a record may hold
+        info.close();
+        qm::AppState app;
+        app.startUp(QM_BINARY_DIR);
+        app.settingPath = settings.toStdString() + "/";
+        MainWindow w(app);
+        w.show();
+
+        struct Watch : qm::MessageSink {
+            QWidget* window = nullptr;
+            bool stopUp = false, menuDisabled = false;
+            QStringList captions;
+            qm::MsgAnswer show(const qm::Message& m) override {
+                captions << QString::fromStdString(m.caption);
+                stopUp = window->findChild<QWidget*>("fraInfo")->isVisible() &&
+                         window->findChild<QWidget*>("cmdStop")->isVisible();
+                menuDisabled = !window->findChild<QWidget*>("fraMenu")->isEnabled();
+                return qm::MsgAnswer::Ok;
+            }
+        } watch;
+        watch.window = &w;
+        qm::setMessageSink(&watch);
+        bool idleWhenShown = false;
+        qm::test::onNextModal([&](QWidget* loc) {
+            static_cast<MediumLocationDialog*>(loc)->SetDefaultPath(
+                QDir(QM_SOURCE_DIR).filePath("samples/cadastral").toStdString());
+            qm::test::onNextModal(
+                [&](QWidget* view) {
+                    idleWhenShown = !child<QWidget>(&w, "fraInfo")->isVisible() &&
+                                    child<QWidget>(&w, "fraMenu")->isEnabled();
+                    static_cast<QDialog*>(view)->reject();
+                },
+                loc);
+            child<QPushButton>(loc, "cmdOK")->click();
+        });
+        child<QToolButton>(&w, "cmdViewFolder")->click();
+        qm::setMessageSink(&sink);
+        QCOMPARE(watch.captions, QStringList{QStringLiteral("readErrorLog")});
+        QVERIFY(watch.stopUp);
+        QVERIFY(watch.menuDisabled);
+        QVERIFY(idleWhenShown);
+    }
+
     void checkingIsDisabledWithoutALogFolder() {
         qm::AppState app;
         app.startUp(QM_BINARY_DIR);
