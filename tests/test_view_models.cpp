@@ -4,10 +4,13 @@
 #include "checks/xmltree.h"
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"
+#include "foundation/platform.h"
 #include "foundation/text.h"
 #include "run_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,6 +168,37 @@ TEST(FolderTree, StopEndsTheWalkWithItsBox) {
     ASSERT_EQ(guard.sink.shown.size(), 1u);
     EXPECT_EQ(guard.sink.shown[0].text, "中断しました");
     EXPECT_EQ(guard.sink.shown[0].caption, "成果メディア参照");
+}
+
+// A sub-folder that cannot be listed is shown as such, with its finding once, and the
+// rest of the medium is still shown.
+int failListingOfB(const std::string& folderPath, const char* entryName) {
+    return entryName == nullptr && folderPath.find("/B") != std::string::npos ? EACCES : 0;
+}
+
+TEST(FolderTree, UnreadableFolderIsShownAndTheWalkGoesOn) {
+    qmtest::TempDir dir("funread");
+    writeBytes(dir.path() / "A/a.txt", "x");
+    writeBytes(dir.path() / "B/b.txt", "x");
+    writeBytes(dir.path() / "C/c.txt", "x");
+    const std::string log = dir.str() + "FolderCheck_001.log";
+    {
+        CErrorLog l;
+        l.setFileName(log);
+        l.writeErrorLog(kUnreadableCode, "アクセスが拒否されました", "B", kUnreadableMessage);
+        l.CloseFile();
+    }
+    SinkGuard guard;
+    setPlatformFaultForTesting(&failListingOfB);
+    FolderTree t;
+    const bool built = t.SetTree(1, dir.str(), "", log);
+    setPlatformFaultForTesting(nullptr);
+    ASSERT_TRUE(built);
+    EXPECT_TRUE(guard.sink.shown.empty());
+    EXPECT_EQ(names(t), (std::vector<std::string>{" FolderCheck_001.log", " A", "  a.txt", " B", " C", "  c.txt"}));
+    const auto& b = t.rows()[static_cast<size_t>(t.findRow("B"))];
+    EXPECT_TRUE(b.red);
+    EXPECT_EQ(b.messages, "フォルダ又はファイルを読み取れません（アクセスが拒否されました）");
 }
 
 // ---- XML tree --------------------------------------------------------------------

@@ -36,8 +36,6 @@ constexpr const char* kMsgPdfFirst = "PDF成果ファイル名の番号が、他
 constexpr const char* kMsgPdfLast = "PDF以外の成果ファイル名の番号が、PDF成果ファイル名の番号より前になっていません";
 constexpr const char* kMsgBadName = "規定以外の名称のファイルが存在します";
 constexpr const char* kMsgUnknownFile = "規定以外の成果ファイルが存在します";
-constexpr const char* kMsgUnreadable = "フォルダ又はファイルを読み取れません";
-constexpr int32_t kCodeUnreadable = 10001;
 // The longest place a finding names (bytes): the longest path Windows can name, so no
 // reader of a delivery reaches a deeper level. Bounding it bounds what a chain of nested
 // folders can make the logs hold; a deeper level is recorded as a path too long.
@@ -333,7 +331,7 @@ int16_t CFolderCheck::checkFolder(const std::string& strPath, int16_t intMediaNu
 
 void CFolderCheck::recordUnreadable(CErrorLog& log, const std::string& place, const std::string& reason) {
     if (!unreadable_.insert(placeKey(place)).second) return;
-    log.writeErrorLog(kCodeUnreadable, reason, withoutTrailingBackslash(place), kMsgUnreadable);
+    log.writeErrorLog(kUnreadableCode, reason, withoutTrailingBackslash(place), kUnreadableMessage);
 }
 
 bool CFolderCheck::underUnreadable(const std::string& place) const {

@@ -4,6 +4,7 @@
 #include "checks/jobfilecheck.h"
 #include "checks/resultlog.h"
 #include "foundation/csvread.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -93,8 +94,16 @@ bool FolderTree::searchNode(const std::string& relPath, const std::string& nativ
     if (stopPoint_.stopRequested()) return false;
     Listing listing = listFolder(nativeFolder);
     if (!listing.ok) {
-        showFailure("searchNode", listing.errorNumber, listing.error);
-        return false;
+        if (relPath.empty()) {  // the medium itself
+            showFailure("searchNode", listing.errorNumber, listing.error);
+            return false;
+        }
+        // A folder that cannot be read is shown as such, and the rest of the medium still is.
+        FolderRow& folder = rows_[parent];
+        folder.unreadable = true;
+        folder.red = true;
+        folder.messages = std::string(kUnreadableMessage) + "（" + listing.error + "）";
+        return true;
     }
     std::vector<const DirEntry*> files, folders;
     for (const DirEntry& e : listing.entries) {
@@ -239,6 +248,7 @@ bool FolderTree::readErrorLog(const std::string& logFile) {
         auto it = byPath.find(f.place);
         if (it == byPath.end()) continue;
         FolderRow& row = rows_[it->second];
+        if (f.number == kUnreadableCode && row.unreadable) continue;  // shown by the walk already
         if (!row.messages.empty()) row.messages += "\r\n";
         row.messages += f.message;
         row.red = true;

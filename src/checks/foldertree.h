@@ -30,6 +30,7 @@ struct FolderRow {
     int16_t kind = 16;        // 16 folder (and the medium row), 128 file
     Colour colour = Normal;
     bool red = false;         // at least one finding
+    bool unreadable = false;  // a folder that could not be listed (its contents are unknown)
 
     bool isFolder() const { return kind == 16; }
 };

@@ -27,8 +27,6 @@ const char* const kNoFile = "チェックを行うファイルが見つかりま
 const char* const kFolderMissing = "記述されている成果フォルダが存在しません";
 const char* const kFileMissing = "記述されている成果ファイルが存在しません";
 const char* const kNotInSurvey = "成果フォルダ名が測量情報管理ファイル(SURVEY.XML)に記述されていません";
-const char* const kUnreadable = "フォルダ又はファイルを読み取れません";
-constexpr int32_t kCodeUnreadable = 10001;
 
 // Key of several texts joined; NUL never occurs in XML text or in names.
 std::string joinKey(std::initializer_list<std::string_view> parts) {
@@ -126,7 +124,7 @@ void CRelationCheck::recordUnreadable(CErrorLog& log, const std::string& top, co
     const std::string key = upperAscii(place);
     unreadableAny_.insert(key);
     if (!unreadableHere_.insert(key).second) return;
-    log.writeErrorLog(kCodeUnreadable, reason, place, kUnreadable);
+    log.writeErrorLog(kUnreadableCode, reason, place, kUnreadableMessage);
     result = 1;
 }
 

@@ -140,7 +140,7 @@ void markUnreadManagementFiles(RunSummary& summary, const std::vector<std::strin
                 if (isPlainFile(managementFile(mediumPaths[m.number - 1], rel))) continue;
                 const std::string file = rel;
                 for (const LoggedFinding& f : walked) {
-                    if (f.number != 10001) continue;
+                    if (f.number != kUnreadableCode) continue;
                     const std::string place = upperAscii(f.place);
                     if (!place.empty() && file != place && file.compare(0, place.size() + 1, place + "\\") != 0)
                         continue;

@@ -9,6 +9,10 @@
 
 namespace qm {
 
+// A folder or file that could not be read: the place, this message, the reason as item.
+inline constexpr int32_t kUnreadableCode = 10001;
+inline constexpr const char* kUnreadableMessage = "フォルダ又はファイルを読み取れません";
+
 // Logs that could not be created or written since the last clearLogFailures(), each
 // named once, in the order they failed. A check whose log is named here has no
 // trustworthy verdict: its findings may be incomplete. Shared by every writer of the
