@@ -1,5 +1,6 @@
 // The check-result document printed for one selection of the result view.
 #include "checks/resultprint.h"
+#include "checks/resultreport.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,37 @@ TEST(ResultPrintTest, TitlesSubTitlesAndRowsFollowTheSelection) {
     doc = checkResultDocument(whole, 0, "");
     EXPECT_EQ(doc.title, "フォルダ・ファイル構成チェック結果\u3000（総合）");
     EXPECT_EQ(doc.subTitle, "");
+}
+
+// A check that could not be made is no clean result: the report prints it with its reason
+// instead of the page that says nothing was found.
+TEST(ResultPrintTest, ReportNamesChecksThatCouldNotBeMade) {
+    RunSummary s;
+    MediumResult m = mediumWithFindings(1);
+    m.types[1].findings.clear();
+    m.types[2].failure = "フォルダを読み取れないため、管理ファイルをチェックできませんでした: SURVEY";
+    s.media.push_back(m);
+    MediumRecord stored;
+    stored.path = "/data/disk1/";
+    auto docs = reportDocuments(s, {stored}, stored.path, "2026/01/01");
+    ASSERT_EQ(docs.size(), 1u);
+    EXPECT_EQ(docs[0].title, "測量情報管理ファイルチェック結果\u3000（成果1枚目）");
+    ASSERT_EQ(docs[0].records.size(), 1u);
+    EXPECT_EQ(docs[0].records[0].name, "");
+    EXPECT_EQ(docs[0].records[0].content, m.types[2].failure);
+
+    // The failure leads the findings of the same check.
+    s.media[0].types[2].findings = mediumWithFindings(1).types[1].findings;
+    docs = reportDocuments(s, {stored}, stored.path, "2026/01/01");
+    ASSERT_EQ(docs[0].records.size(), 2u);
+    EXPECT_EQ(docs[0].records[1].content, "必須要素が記入されていません");
+
+    // Without failures or findings the one clean page remains.
+    s.media[0].types[2] = CheckTypeResult{};
+    s.media[0].types[2].key = "Survey";
+    docs = reportDocuments(s, {stored}, stored.path, "2026/01/01");
+    ASSERT_EQ(docs.size(), 1u);
+    EXPECT_EQ(docs[0].title, "成果チェック結果");
 }
 
 }  // namespace

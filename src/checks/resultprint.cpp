@@ -34,6 +34,12 @@ print::PrintDocument checkResultDocument(const MediumResult& medium, size_t type
     }
     for (const CheckTypeResult& t : medium.types) {
         if (t.key != info.key) continue;
+        // A check that could not be made says so first, as the result view lists it.
+        if (!t.failure.empty()) {
+            print::PrintRecord r;
+            r.content = t.failure;
+            doc.records.push_back(std::move(r));
+        }
         for (const LoggedFinding& f : t.findings) {
             print::PrintRecord r;
             r.name = f.location();

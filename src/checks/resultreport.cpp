@@ -10,11 +10,14 @@ std::vector<print::PrintDocument> reportDocuments(const RunSummary& summary, con
     auto emit = [&](const MediumResult& m) {
         const std::string stored =
             m.number >= 1 && m.number <= static_cast<int>(media.size()) ? media[m.number - 1].path : std::string();
-        for (const CheckTypeResult& t : m.types) {
-            if (t.findings.empty()) continue;
-            for (size_t k = 0; k < kCheckTypes.size(); ++k)
-                if (t.key == kCheckTypes[k].key) docs.push_back(checkResultDocument(m, k, stored));
-        }
+        // In the order of the check types, whatever order the medium holds them in. A check
+        // that could not be made is reported like one with findings: it is no clean result.
+        for (size_t k = 0; k < kCheckTypes.size(); ++k)
+            for (const CheckTypeResult& t : m.types)
+                if (t.key == kCheckTypes[k].key && (!t.findings.empty() || !t.failure.empty())) {
+                    docs.push_back(checkResultDocument(m, k, stored));
+                    break;
+                }
     };
     // The whole delivery comes last whatever order the summary holds.
     for (const MediumResult& m : summary.media)
