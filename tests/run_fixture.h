@@ -2,6 +2,8 @@
 // temporary folder for the check run and command-line tests.
 #pragma once
 
+#include "checks/checkrun.h"
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -9,7 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qmtest {
 
@@ -87,5 +92,19 @@ inline CliResult runCli(const std::string& args, const fs::path& scratch) {
     r.err = readBytes(errFile);
     return r;
 }
+
+// Hands the run the given top folders, medium 1 first; no more after the last.
+class ListedMedia : public qm::MediumLocator {
+public:
+    explicit ListedMedia(std::vector<std::string> tops) : tops_(std::move(tops)) {}
+    explicit ListedMedia(std::string top) : tops_{std::move(top)} {}
+    std::optional<std::string> askMedium(int n, const std::string&) override {
+        if (n < 1 || n > static_cast<int>(tops_.size())) return std::nullopt;
+        return tops_[static_cast<size_t>(n - 1)];
+    }
+
+private:
+    std::vector<std::string> tops_;
+};
 
 }  // namespace qmtest

@@ -31,17 +31,6 @@ using hostile::firstDifference;
 
 namespace {
 
-class OneMedium : public qm::MediumLocator {
-public:
-    explicit OneMedium(std::string top) : top_(std::move(top)) {}
-    std::optional<std::string> askMedium(int n, const std::string&) override {
-        if (n == 1) return top_;
-        return std::nullopt;
-    }
-private:
-    std::string top_;
-};
-
 // A log line read back: the items as CCsvRead gives them without trimming.
 std::vector<std::vector<std::string>> rawRecords(const fs::path& file) {
     std::vector<std::vector<std::string>> out;
@@ -96,7 +85,7 @@ public:
         in.resultType = type;
         in.mediaNum = 1;
         in.flags.flag[0] = 1;
-        OneMedium loc(medium.string());
+        qmtest::ListedMedia loc(medium.string());
         std::vector<qm::MediumRecord> media;
         return qm::runCheckAll(app, in, loc, media, nullptr);
     }

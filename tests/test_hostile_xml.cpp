@@ -18,17 +18,6 @@ using namespace qmtest;
 
 namespace {
 
-class OneMedium : public qm::MediumLocator {
-public:
-    explicit OneMedium(std::string top) : top_(std::move(top)) {}
-    std::optional<std::string> askMedium(int n, const std::string&) override {
-        if (n == 1) return top_;
-        return std::nullopt;
-    }
-private:
-    std::string top_;
-};
-
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n";
 const std::string kBody =
     "<gyomudata><基礎情報><メディア番号>1</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>\n";
@@ -77,7 +66,7 @@ public:
         in.resultType = 1;
         in.mediaNum = 1;
         in.flags.flag[0] = 1;
-        OneMedium loc(top.string());
+        qmtest::ListedMedia loc(top.string());
         std::vector<qm::MediumRecord> media;
         EXPECT_GE(qm::runCheckAll(app, in, loc, media, nullptr), 0);
         EXPECT_TRUE(sink.shown.empty());

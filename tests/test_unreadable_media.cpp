@@ -52,17 +52,6 @@ int injectFault(const std::string& folderPath, const char* entryName) {
     return g_fault.error;
 }
 
-class Media : public qm::MediumLocator {
-public:
-    explicit Media(std::vector<std::string> tops) : tops_(std::move(tops)) {}
-    std::optional<std::string> askMedium(int n, const std::string&) override {
-        if (n < 1 || n > static_cast<int>(tops_.size())) return std::nullopt;
-        return tops_[n - 1];
-    }
-private:
-    std::vector<std::string> tops_;
-};
-
 class UnreadableMediaTest : public ::testing::Test {
 public:
     fs::path root = hostile::scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -101,7 +90,7 @@ public:
             in.dateS[0] = 2000, in.dateS[1] = 1, in.dateS[2] = 1;
             in.dateE[0] = 2999, in.dateE[1] = 12, in.dateE[2] = 31;
         }
-        Media loc(tops);
+        ListedMedia loc(tops);
         std::vector<qm::MediumRecord> media;
         return qm::runCheckAll(app, in, loc, media, nullptr);
     }
