@@ -73,7 +73,7 @@ private slots:
     void initTestCase() {
         installFontSubstitutions();
         previous = setMessageSink(&sink);
-        desktop::setHelpFolder(QStringLiteral(QM_SOURCE_DIR "/help"));
+        desktop::setHelpFolder(QStringLiteral(QM_BINARY_DIR "/help"));
     }
     void cleanupTestCase() { setMessageSink(previous); }
     void init() { sink.shown.clear(); }
@@ -277,7 +277,7 @@ private slots:
     void missingHelpFolderIsReportedWithItsPath() {
         desktop::setHelpFolder(QStringLiteral("/nonexistent/qm-help"));
         desktop::showHelp(nullptr, 13300);
-        desktop::setHelpFolder(QStringLiteral(QM_SOURCE_DIR "/help"));
+        desktop::setHelpFolder(QStringLiteral(QM_BINARY_DIR "/help"));
         QCOMPARE(sink.shown.size(), size_t(1));
         QCOMPARE(QString::fromStdString(sink.shown[0].caption), QStringLiteral("ヘルプ"));
         QCOMPARE(QString::fromStdString(sink.shown[0].text),
@@ -287,7 +287,7 @@ private slots:
 
     // Every window topic and every code of the catalogue has its page.
     void helpHasEveryTopicAndFinding() {
-        const QString dir = QStringLiteral(QM_SOURCE_DIR "/help/");
+        const QString dir = QStringLiteral(QM_BINARY_DIR "/help/");
         for (int ctx : {0, 13100, 13200, 13300, 13320, 13330, 13340, 13400})
             QVERIFY2(QFile::exists(dir + desktop::helpTopicPage(ctx)), qPrintable(desktop::helpTopicPage(ctx)));
         for (int code : {10001, 10101, 10201, 10203, 10301, 10302, 10401, 10402, 10501, 10502, 10601, 10602,
