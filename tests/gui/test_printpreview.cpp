@@ -5,12 +5,17 @@
 #include "layout_fixture.h"
 #include "printing/layout/fonts.h"
 #include "printing/pagerangedialog.h"
+#include "workflow/desktopsettings.h"
 #include "printing/printpreviewdialog.h"
 #include "screens.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -50,6 +55,22 @@ PrintDocument fileDoc() {
     d.records[1].time = "2017/04/01 10:00:00";
     d.records[3].time = "2017/04/01 10:00:00";
     d.records[7].time = "2017/09/30 12:34:56";
+    return d;
+}
+
+// A medium with a 26-level folder nest, a file in each folder.
+PrintDocument deepNest() {
+    PrintDocument d;
+    d.kind = DocKind::File;
+    d.title = "地籍調査成果　ファイル一覧";
+    d.caption = "/media/disk1/";
+    d.records = {rec(0, "/media/disk1/")};
+    for (int16_t l = 1; l <= 26; ++l) {
+        d.records.push_back(rec(l, "[LEVEL" + std::to_string(l) + "_FOLDER]"));
+        d.records.back().time = "2017/06/01 12:00";
+        d.records.push_back(rec(static_cast<int16_t>(l + 1), "TCAK" + std::to_string(1000 + l) + ".SIM", "観測手簿"));
+        d.records.back().time = "2017/06/01 12:00";
+    }
     return d;
 }
 
@@ -103,7 +124,7 @@ private slots:
     void showsEachKind() {
         const std::pair<PrintDocument, const char*> kinds[] = {
             {xmlDoc(), "preview_xml"}, {fileDoc(), "preview_file"}, {docList(), "preview_doclist"},
-            {errDoc(150), "preview_errlog"}};
+            {errDoc(150), "preview_errlog"}, {deepNest(), "preview_deep_nest"}};
         for (const auto& [doc, name] : kinds) {
             PrintPreviewDialog dlg;
             dlg.resize(760, 1000);
@@ -259,6 +280,35 @@ private slots:
         cancelled.cancelButton()->click();
         QVERIFY(!cancelled.confirmed());
         QVERIFY(!cancelled.isVisible());
+    }
+
+    // Last: the translator stays installed for the rest of the program.
+    void printerSetupInJapanese() {
+        QString system;
+        for (const QString& dir : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                   QStringLiteral("/usr/share/qt6/translations")})
+            if (system.isEmpty() && QFile::exists(dir + "/qtbase_ja.qm")) system = dir + "/qtbase_ja.qm";
+        if (system.isEmpty()) QSKIP("qtbase_ja.qm is not installed (package qt6-translations-l10n)");
+        // The program's own translations folder comes first.
+        QTemporaryDir program;
+        QVERIFY(QDir(program.path()).mkdir("translations"));
+        QVERIFY(QFile::copy(system, program.filePath("translations/qtbase_ja.qm")));
+        QCOMPARE(installQtTranslations(program.path()), program.filePath("translations/qtbase_ja.qm"));
+        QDialogButtonBox standard(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(standard.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+
+        QPrinter printer;
+        QPrintDialog dialog(&printer);
+        PrintPreviewDialog::prepareSetupDialog(dialog);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        if (!buttons) QSKIP("the platform's own print dialog");
+        QCOMPARE(buttons->button(QDialogButtonBox::Ok)->text(), QStringLiteral("設定"));
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("プリンタ設定"));
+        qm::test::saveScreen(&dialog, "printer_setup");
+        dialog.reject();
     }
 
 private:
