@@ -171,7 +171,12 @@ XmlTextView::XmlTextView(const std::string& file, const XmlParseError& error, QW
     text_->setReadOnly(true);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFont(QFont(kGothic, 10));
-    text_->setPlainText(qs(readXmlFileText(file)));
+    const XmlFileText content = readXmlFileText(file);
+    if (content.tooLarge)
+        text_->setPlaceholderText(QStringLiteral("ファイルが大きすぎるため、内容は表示しません（上限%1MB）。")
+                                      .arg(kMaxXmlFileBytes >> 20));
+    else
+        text_->setPlainText(qs(content.text));
 
     line_ = error.line;
     if (line_ > 0 && line_ <= text_->document()->blockCount()) {
