@@ -155,13 +155,25 @@ private:
     double connectorX(int level) const { return kMargin + kIndent * (indentLevel(level) - 1) + 1.5; }
 
     // The tree goes on at level (an entry at that level comes before any shallower one).
-    bool treeContinues(size_t from, int level) const {
-        for (size_t k = from; k < doc_.records.size(); ++k) {
-            const int l = doc_.records[k].level;
-            if (l < level) return false;
-            if (l == level) return true;
+    // Each step skips to the first entry shallower than the one it stands on, so a page
+    // break below a long folder takes as many steps as levels, not entries.
+    bool treeContinues(size_t from, int level) {
+        const auto& recs = doc_.records;
+        if (shallower_.empty()) {
+            shallower_.assign(recs.size(), recs.size());
+            std::vector<size_t> open;  // entries whose first shallower entry is still to come
+            for (size_t k = 0; k < recs.size(); ++k) {
+                const int l = treeLevel(recs[k].level);
+                while (!open.empty() && treeLevel(recs[open.back()].level) > l) {
+                    shallower_[open.back()] = k;
+                    open.pop_back();
+                }
+                open.push_back(k);
+            }
         }
-        return false;
+        size_t k = from;
+        while (k < recs.size() && treeLevel(recs[k].level) > level) k = shallower_[k];
+        return k < recs.size() && treeLevel(recs[k].level) == level;
     }
 
     void placeEntry(size_t index, const PrintRecord& r) {
@@ -285,6 +297,7 @@ private:
     bool firstOnPage_ = true;
     QString header_;
     std::vector<double> bottoms_;  // per level: the bottom a connector below hangs from
+    std::vector<size_t> shallower_;  // per entry: the next entry shallower than it (or the end)
     std::vector<TextPiece> pieces_;
 };
 
