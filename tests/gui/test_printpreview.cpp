@@ -101,6 +101,14 @@ PrintDocument errDoc(int rows) {
     return d;
 }
 
+// A check result whose medium folder name is long enough to wrap the sub-title to three lines.
+PrintDocument longPlace() {
+    PrintDocument d = errDoc(60);
+    d.title = "フォルダ・ファイル構成チェック結果\u3000（成果1枚目）";
+    d.subTitle = "チェック場所 /media/user/" + repeat("令和八年度東山地区地籍調査業務成果品", 6) + "/";
+    return d;
+}
+
 int pdfPages(const QString& path) {
     QProcess p;
     p.start("pdfinfo", {path});
@@ -124,7 +132,7 @@ private slots:
     void showsEachKind() {
         const std::pair<PrintDocument, const char*> kinds[] = {
             {xmlDoc(), "preview_xml"}, {fileDoc(), "preview_file"}, {docList(), "preview_doclist"},
-            {errDoc(150), "preview_errlog"}, {deepNest(), "preview_deep_nest"}};
+            {errDoc(150), "preview_errlog"}, {deepNest(), "preview_deep_nest"}, {longPlace(), "preview_long_subtitle"}};
         for (const auto& [doc, name] : kinds) {
             PrintPreviewDialog dlg;
             dlg.resize(760, 1000);
