@@ -4,6 +4,7 @@
 #include "checks/doclist.h"
 #include "checks/inspection.h"
 #include "foundation/appstate.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "gui/screens.h"
@@ -280,6 +281,30 @@ private slots:
         view.resize(1100, 720);
         view.show();
         test::saveScreen(&view, "xmlview_surv_tsk");
+    }
+
+    void xmlViewFindingsOneBelowTheOther() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("S.XML");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<!DOCTYPE R [<!ELEMENT R ANY><!ELEMENT A ANY>]><R><A>1</A><A>2</A></R>");
+        f.close();
+        const std::string log = dir.filePath("JobFileCheck_TSK_001.log").toStdString();
+        CErrorLog l;
+        l.setFileName(log);
+        l.writeErrorLogXml(20102, "/R/A", 2, "桁数が多すぎます", "2");
+        l.writeErrorLogXml(20103, "/R/A", 2, "使用できない文字です", "2");
+        l.CloseFile();
+        XmlView view;
+        QCOMPARE(view.SetTree(nullptr, file.toStdString(), log), XmlTree::kBuilt);
+        QVERIFY(!view.view()->uniformRowHeights());
+        bool found = false;
+        for (uint32_t r = 0; r < view.model()->tree().rows().size(); ++r)
+            if (view.model()->indexOfRow(r, XmlTreeModel::Note).data().toString() ==
+                QStringLiteral("桁数が多すぎます\n使用できない文字です"))
+                found = true;
+        QVERIFY(found);
     }
 
     void textWindowForAFileThatIsNotXml() {
