@@ -1,5 +1,7 @@
 // Counting the pages of a large folder and file list on A4, as the print preview does
-// before it shows page 1. Usage: bench_pagecount [ROWS] [RUNS]
+// before it shows page 1, and drawing every page as printing does.
+// Usage: bench_pagecount [ROWS] [RUNS] [deep]
+// deep: the files lie 27 levels down, below a nest of 26 folders.
 #include "checks/printdoc.h"
 #include "printing/layout/fonts.h"
 #include "printing/layout/pagelayout.h"
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace qm::print;
 
@@ -51,6 +54,29 @@ PrintDocument fileList(int rows) {
     return doc;
 }
 
+// A nest of 26 folders, the files of fileList all in the deepest one.
+PrintDocument deepList(int rows) {
+    PrintDocument doc = fileList(rows);
+    std::vector<PrintRecord> nest;
+    for (int16_t l = 1; l <= 26; ++l) {
+        PrintRecord f;
+        f.level = l;
+        f.name = "[LEVEL" + std::to_string(l) + "]";
+        nest.push_back(f);
+    }
+    for (size_t i = 1; i < doc.records.size(); ++i) doc.records[i].level = 27;
+    doc.records.insert(doc.records.begin() + 1, nest.begin(), nest.end());
+    return doc;
+}
+
+// Takes what the pages show and keeps nothing.
+class NullSink : public LayoutSink {
+public:
+    void text(double, double, const QString&) override { ++items; }
+    void line(double, double, double, double) override { ++items; }
+    long items = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,7 +85,8 @@ int main(int argc, char** argv) {
     qm::installFontSubstitutions();
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    const PrintDocument doc = fileList(rows);
+    const bool deep = argc > 3 && std::string(argv[3]) == "deep";
+    const PrintDocument doc = deep ? deepList(rows) : fileList(rows);
 
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -84,7 +111,13 @@ int main(int argc, char** argv) {
     auto widths = kindWidths(doc.kind, m, &writer);
     const QImage last = previewPage(doc, m, *widths, pages, pages);
     const double draw = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("rows %d  pages %d  count: first run %.3f s, best of %d %.3f s  last preview page %.3f s\n", rows,
-                pages, cold, runs, best, draw);
+    // Every page drawn, as printing or a PDF of the whole document does.
+    const auto t1 = std::chrono::steady_clock::now();
+    NullSink sink;
+    drawPages("drawPrinter_", doc, m, *widths, PageRequest{1, pages, pages}, sink);
+    const double all = std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+    std::printf("rows %d%s  pages %d  count: first run %.3f s, best of %d %.3f s  last preview page %.3f s  "
+                "every page %.3f s\n",
+                rows, deep ? " (deep)" : "", pages, cold, runs, best, draw, all);
     return pages > 0 && !last.isNull() && cold <= 3.0 ? 0 : 1;
 }

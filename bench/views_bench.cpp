@@ -2,7 +2,11 @@
 // (tree built, window shown) and the XML view of its SURV_TSK.XML, each in its own run so
 // that the peak memory is the view's own.
 //
-//   QT_QPA_PLATFORM=offscreen build/quillmark_views_bench folder|xml|doclist MEDIUM [SETTING_DIR]
+//   QT_QPA_PLATFORM=offscreen build/quillmark_views_bench folder|xml|doclist MEDIUM [SETTING_DIR [FOLDER_LOG]]
+//
+// folder with a FOLDER_LOG merges that log's findings into the tree, as after a check;
+// folder-scroll then also pages down the whole tree, each page painted, and tells how long
+// a page took.
 //
 // Prints "<mode> <seconds> s, <rows> rows, peak <MB> MB". doclist runs the whole check of
 // the medium with the deliverables list fed after it, as the check run window does, and
@@ -19,12 +23,15 @@
 #include "views/xmlview.h"
 
 #include <QApplication>
+#include <QScrollBar>
+#include <QTreeView>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -54,7 +61,7 @@ private:
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s folder|xml MEDIUM [SETTING_DIR]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s folder|folder-scroll|xml|doclist MEDIUM [SETTING_DIR [FOLDER_LOG]]\n", argv[0]);
         return 2;
     }
     QApplication app(argc, argv);
@@ -65,11 +72,25 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     size_t rows = 0;
     int answer = 0;
-    if (mode == "folder") {
+    if (mode == "folder" || mode == "folder-scroll") {
         qm::desktop::FolderStructureView view;
-        answer = view.SetTree(nullptr, 1, medium, setting.empty() ? "" : setting + "FileInfo_C.txt", "") ? 0 : 1;
+        const std::string log = argc > 4 ? argv[4] : "";
+        answer = view.SetTree(nullptr, 1, medium, setting.empty() ? "" : setting + "FileInfo_C.txt", log) ? 0 : 1;
         view.show();
         QApplication::processEvents();
+        // Down the whole tree a page at a time, as a reader of the findings would.
+        if (mode == "folder-scroll") {
+            QTreeView* grid = view.view();
+            const auto scroll = std::chrono::steady_clock::now();
+            int pages = 0;
+            for (int v = 0; v <= grid->verticalScrollBar()->maximum(); v += grid->verticalScrollBar()->pageStep()) {
+                grid->verticalScrollBar()->setValue(v);
+                grid->viewport()->repaint();
+                ++pages;
+            }
+            const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - scroll).count();
+            std::printf("scrolled %d pages in %.3f s (%.2f ms a page)\n", pages, s, s * 1000 / std::max(pages, 1));
+        }
         rows = view.model()->tree().rows().size();
     } else if (mode == "xml") {
         qm::desktop::XmlView view;

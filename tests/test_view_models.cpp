@@ -282,7 +282,15 @@ TEST_F(XmlTreeTest, MissingAndMalformedFiles) {
     EXPECT_EQ(t.SetTree(bad, ""), XmlTree::kNotXml);
     EXPECT_EQ(guard.sink.shown.size(), 1u);
     EXPECT_EQ(t.parseError().line, 3);
-    EXPECT_NE(readXmlFileText(bad).find("<A>漢字</B>"), std::string::npos);
+    EXPECT_NE(readXmlFileText(bad).text.find("<A>漢字</B>"), std::string::npos);
+    // The text window reads nothing past the limit: exactly the limit is shown, one byte
+    // more is not.
+    const size_t badSize = static_cast<size_t>(std::filesystem::file_size(bad));
+    EXPECT_FALSE(readXmlFileText(bad, badSize).tooLarge);
+    EXPECT_NE(readXmlFileText(bad, badSize).text.find("</R>"), std::string::npos);
+    const XmlFileText over = readXmlFileText(bad, badSize - 1);
+    EXPECT_TRUE(over.tooLarge);
+    EXPECT_TRUE(over.text.empty());
 
     std::atomic<bool> stop{true};
     t.setStopFlag(&stop);

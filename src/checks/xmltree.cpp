@@ -5,8 +5,8 @@
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <unordered_map>
 
 namespace qm {
@@ -145,9 +145,23 @@ print::PrintDocument XmlTree::printDocument() const {
     return doc;
 }
 
-std::string readXmlFileText(const std::string& file) {
+XmlFileText readXmlFileText(const std::string& file, uint64_t limit) {
+    XmlFileText out;
     std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read in pieces up to one byte past the limit, whatever the file claims to hold (a
+    // pipe or a growing file has no size to trust).
+    std::string bytes;
+    std::vector<char> piece(1u << 20);
+    while (in) {
+        const uint64_t room = limit + 1 - bytes.size();
+        in.read(piece.data(), static_cast<std::streamsize>(std::min<uint64_t>(piece.size(), room)));
+        bytes.append(piece.data(), static_cast<size_t>(in.gcount()));
+        if (bytes.size() > limit) {
+            out.tooLarge = true;
+            return out;
+        }
+        if (in.gcount() == 0) break;
+    }
     // The encoding named in the XML declaration, if the file begins with one.
     std::string declared;
     if (bytes.rfind("<?xml", 0) == 0) {
@@ -162,9 +176,13 @@ std::string readXmlFileText(const std::string& file) {
             }
         }
     }
-    if (!declared.empty() && isShiftJisName(declared)) return fromCp932(bytes);
-    if (isValidUtf8(bytes)) return bytes;
-    return fromCp932(bytes);
+    if (!declared.empty() && isShiftJisName(declared))
+        out.text = fromCp932(bytes);
+    else if (isValidUtf8(bytes))
+        out.text = std::move(bytes);
+    else
+        out.text = fromCp932(bytes);
+    return out;
 }
 
 }  // namespace qm

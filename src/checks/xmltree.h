@@ -77,7 +77,12 @@ private:
 };
 
 // The text of a file that did not load as XML, decoded as its XML declaration says
-// (CP932 for Shift_JIS and its aliases, else UTF-8 where the bytes are UTF-8).
-std::string readXmlFileText(const std::string& file);
+// (CP932 for Shift_JIS and its aliases, else UTF-8 where the bytes are UTF-8). Nothing
+// past limit bytes is read: a larger file gives no text and tooLarge.
+struct XmlFileText {
+    std::string text;
+    bool tooLarge = false;
+};
+XmlFileText readXmlFileText(const std::string& file, uint64_t limit = kMaxXmlFileBytes);
 
 }  // namespace qm

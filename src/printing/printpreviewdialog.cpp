@@ -8,6 +8,7 @@
 #include "views/launch.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -259,15 +260,21 @@ void PrintPreviewDialog::printerChanged() {
     showPreview();
 }
 
+void PrintPreviewDialog::prepareSetupDialog(QPrintDialog& dialog) {
+    dialog.setWindowTitle(QStringLiteral("プリンタ設定"));
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("設定"));
+}
+
 void PrintPreviewDialog::setupPrinter() {
     if (installed_) {
         // The printer and its paper; the pages are chosen when printing.
         QPrintDialog dialog(printer_.get(), this);
-        dialog.setWindowTitle(QStringLiteral("プリンタ設定"));
-        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        prepareSetupDialog(dialog);
         printer_->setCopyCount(1);
         if (dialog.exec() == QDialog::Accepted) printerChanged();
         return;

@@ -16,6 +16,7 @@
 #include <memory>
 
 class QLabel;
+class QPrintDialog;
 class QPrinter;
 class QPushButton;
 class QScrollBar;
@@ -77,6 +78,11 @@ public slots:
     void print();        // 印刷: the page range dialog, then the pages chosen
     void setupPrinter(); // プリンタ設定
     void saveAsPdf();    // PDF保存: every page
+
+public:
+    // The print dialog as プリンタ設定 shows it: printer and paper only, its confirming
+    // button captioned "設定" (it takes the printer; the pages are chosen when printing).
+    static void prepareSetupDialog(QPrintDialog& dialog);
 
 private:
     void preparePrinter();

@@ -43,7 +43,25 @@ QString folderOf(const QString& path) {
     return QFileInfo(p).absolutePath();
 }
 
+// Asks the desktop's file manager over the session bus to show a folder (kind "explore")
+// or a file selected in its folder ("select"). False when no file manager answers.
+bool showInFileManager(const QString& kind, const QString& path) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        kind == QLatin1String("select") ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
 }  // namespace
+
+const char* const kNoFileManager =
+    "フォルダを表示するプログラムが見つかりません。\r\n"
+    "xdg-utils（xdg-open）とファイルマネージャをインストールしてください。";
 
 // ---- Model -------------------------------------------------------------------------
 
@@ -78,9 +96,8 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
                 case Name: return qs(row.name);
                 case Time: return qs(row.time);
                 case Description: return qs(row.description);
-                // Rows keep one height (a grid of 100,000 rows is laid out many times
-                // faster so): several findings share the line, the tooltip lists them.
-                case Messages: return qs(row.messages).replace(QStringLiteral("\r\n"), QStringLiteral(" ／ "));
+                // Several findings stand one below the other in the cell.
+                case Messages: return qs(row.messages).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
                 case RelPath: return qs(row.relPath);
                 case Kind: return QString::number(row.kind);
             }
@@ -211,6 +228,16 @@ bool FolderStructureView::SetTree(AppState* app, int16_t resultType, const std::
     view_->setColumnHidden(FolderTreeModel::RelPath, true);
     view_->setColumnHidden(FolderTreeModel::Kind, true);
     view_->setColumnHidden(FolderTreeModel::Messages, !tree.hasLog());
+    // Rows are one line high and laid out as such, unless some row holds several
+    // findings: then each row is measured as it comes into view, so that those rows are as
+    // high as their lines.
+    bool severalLines = false;
+    for (const FolderRow& r : tree.rows())
+        if (r.messages.find('\n') != std::string::npos) {
+            severalLines = true;
+            break;
+        }
+    view_->setUniformRowHeights(!severalLines);
     // Every folder open. Right after the reset the view only notes each folder as open
     // and lays the rows out once; expandAll would take a persistent index of every row.
     for (uint32_t r = 0; r < tree.rows().size(); ++r)
@@ -227,17 +254,9 @@ uint32_t FolderStructureView::selectedRow() const {
 bool FolderStructureView::launchDefault(const QString& kind, const QString& path) {
     if (kind == QLatin1String("open")) return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     // The file manager shows the folder, or the file selected in its folder, where it
-    // offers that; otherwise the folder opens as any folder does.
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"),
-        kind == QLatin1String("select") ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage) return true;
-    }
+    // offers that; otherwise the folder opens as any folder does (nothing takes it when
+    // no launcher such as xdg-open is installed).
+    if (showInFileManager(kind, path)) return true;
     const QString folder = kind == QLatin1String("select") ? folderOf(path) : path;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
@@ -250,7 +269,9 @@ bool FolderStructureView::explore(const std::string& native, bool isFolder, cons
                     MsgIcon::Exclamation);
         return false;
     }
-    return launcher(isFolder ? QStringLiteral("explore") : QStringLiteral("select"), path);
+    if (launcher(isFolder ? QStringLiteral("explore") : QStringLiteral("select"), path)) return true;
+    showMessage(caption, path.toStdString() + "\r\n\r\n" + kNoFileManager, MsgIcon::Exclamation);
+    return false;
 }
 
 void FolderStructureView::cmdExp_Click() {

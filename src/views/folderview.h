@@ -47,6 +47,9 @@ private:
     mutable QHash<QString, QIcon> iconCache_;
 };
 
+// The box text when nothing could show a folder (no file manager, no launcher).
+extern const char* const kNoFileManager;
+
 class FolderStructureView : public QDialog {
     Q_OBJECT
 public:
@@ -63,7 +66,8 @@ public:
 
     // How a folder or file is handed to the desktop; tests replace it. kind: "explore"
     // (a folder), "select" (a file in its folder) or "open" (a file). Answers false when
-    // nothing could take it.
+    // nothing could take it: a folder or file to show then gets a box saying that no
+    // program to show it was found.
     std::function<bool(const QString& kind, const QString& path)> launcher;
 
 public slots:

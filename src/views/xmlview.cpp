@@ -57,9 +57,8 @@ QVariant XmlTreeModel::data(const QModelIndex& index, int role) const {
             switch (index.column()) {
                 case Element: return qs(tree_.name(row));
                 case Value: return qs(row.value);
-                // Rows keep one height (a grid of 100,000 rows is laid out many times
-                // faster so): several findings share the line, the tooltip lists them.
-                case Note: return qs(row.note).replace(QStringLiteral("\r\n"), QStringLiteral(" ／ "));
+                // Several findings stand one below the other in the cell.
+                case Note: return qs(row.note).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
                 case XPath: return qs(tree_.path(row));
                 case NodeType: return QString::number(row.nodeType);
             }
@@ -136,6 +135,15 @@ int16_t XmlView::SetTree(AppState* app, const std::string& xmlFile, const std::s
     if (answer != XmlTree::kBuilt) return answer;
     view_->setColumnHidden(XmlTreeModel::XPath, true);
     view_->setColumnHidden(XmlTreeModel::NodeType, true);
+    // Rows are one line high and laid out as such, unless some row holds several findings:
+    // then each row is measured as it comes into view.
+    bool severalLines = false;
+    for (const XmlRow& r : tree.rows())
+        if (r.note.find('\n') != std::string::npos) {
+            severalLines = true;
+            break;
+        }
+    view_->setUniformRowHeights(!severalLines);
     // Every node open: right after the reset the view only notes each one, then lays the
     // rows out once (expandAll would take a persistent index of every row).
     for (uint32_t r = 0; r < tree.rows().size(); ++r)
@@ -171,7 +179,12 @@ XmlTextView::XmlTextView(const std::string& file, const XmlParseError& error, QW
     text_->setReadOnly(true);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFont(QFont(kGothic, 10));
-    text_->setPlainText(qs(readXmlFileText(file)));
+    const XmlFileText content = readXmlFileText(file);
+    if (content.tooLarge)
+        text_->setPlaceholderText(QStringLiteral("ファイルが大きすぎるため、内容は表示しません（上限%1MB）。")
+                                      .arg(kMaxXmlFileBytes >> 20));
+    else
+        text_->setPlainText(qs(content.text));
 
     line_ = error.line;
     if (line_ > 0 && line_ <= text_->document()->blockCount()) {

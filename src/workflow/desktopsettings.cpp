@@ -5,10 +5,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTranslator>
 
 namespace qm::desktop {
 
@@ -32,6 +35,21 @@ void initDesktopApplication() {
     QApplication::setWindowIcon(appIcon());
     installFontSubstitutions();
     QApplication::setFont(QFont(kPGothic, 10));
+}
+
+QString installQtTranslations(const QString& programFolder) {
+    const QString name = QStringLiteral("qtbase_ja.qm");
+    QStringList folders;
+    if (!programFolder.isEmpty()) folders << QDir(programFolder).filePath(QStringLiteral("translations"));
+    folders << QLibraryInfo::path(QLibraryInfo::TranslationsPath) << QStringLiteral("/usr/share/qt6/translations");
+    for (const QString& folder : folders) {
+        const QString file = QDir(folder).filePath(name);
+        if (!QFileInfo(file).isFile()) continue;
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (translator->load(file) && QCoreApplication::installTranslator(translator)) return file;
+        delete translator;
+    }
+    return {};
 }
 
 QString readBasePath() {

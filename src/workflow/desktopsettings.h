@@ -14,6 +14,13 @@ namespace qm::desktop {
 // icon, the font substitutions and the window font.
 void initDesktopApplication();
 
+// Qt's own texts (standard buttons, the print, page setup and file dialogs) in Japanese:
+// loads qtbase_ja.qm from the first of programFolder/translations (where the Windows
+// program folder carries it), Qt's translations folder and /usr/share/qt6/translations
+// that holds it, and installs it on the application. Answers the file loaded, or empty
+// when none was found (Qt's texts then stay English).
+QString installQtTranslations(const QString& programFolder);
+
 // The base folder, "BasePath": on Linux in ~/.config/Quillmark/Quillmark.conf, on Windows
 // under HKEY_CURRENT_USER\Software\Quillmark. Missing or unreadable: empty.
 QString readBasePath();

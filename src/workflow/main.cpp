@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     qm::desktop::initDesktopApplication();
+    qm::desktop::installQtTranslations(QCoreApplication::applicationDirPath());
 
     qm::desktop::MessageBoxSink sink;
     qm::setMessageSink(&sink);

@@ -5,12 +5,17 @@
 #include "layout_fixture.h"
 #include "printing/layout/fonts.h"
 #include "printing/pagerangedialog.h"
+#include "workflow/desktopsettings.h"
 #include "printing/printpreviewdialog.h"
 #include "screens.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -53,6 +58,22 @@ PrintDocument fileDoc() {
     return d;
 }
 
+// A medium with a 26-level folder nest, a file in each folder.
+PrintDocument deepNest() {
+    PrintDocument d;
+    d.kind = DocKind::File;
+    d.title = "地籍調査成果　ファイル一覧";
+    d.caption = "/media/disk1/";
+    d.records = {rec(0, "/media/disk1/")};
+    for (int16_t l = 1; l <= 26; ++l) {
+        d.records.push_back(rec(l, "[LEVEL" + std::to_string(l) + "_FOLDER]"));
+        d.records.back().time = "2017/06/01 12:00";
+        d.records.push_back(rec(static_cast<int16_t>(l + 1), "TCAK" + std::to_string(1000 + l) + ".SIM", "観測手簿"));
+        d.records.back().time = "2017/06/01 12:00";
+    }
+    return d;
+}
+
 PrintDocument docList() {
     PrintDocument d;
     d.kind = DocKind::Doc;
@@ -80,6 +101,14 @@ PrintDocument errDoc(int rows) {
     return d;
 }
 
+// A check result whose medium folder name is long enough to wrap the sub-title to three lines.
+PrintDocument longPlace() {
+    PrintDocument d = errDoc(60);
+    d.title = "フォルダ・ファイル構成チェック結果\u3000（成果1枚目）";
+    d.subTitle = "チェック場所 /media/user/" + repeat("令和八年度東山地区地籍調査業務成果品", 6) + "/";
+    return d;
+}
+
 int pdfPages(const QString& path) {
     QProcess p;
     p.start("pdfinfo", {path});
@@ -103,7 +132,7 @@ private slots:
     void showsEachKind() {
         const std::pair<PrintDocument, const char*> kinds[] = {
             {xmlDoc(), "preview_xml"}, {fileDoc(), "preview_file"}, {docList(), "preview_doclist"},
-            {errDoc(150), "preview_errlog"}};
+            {errDoc(150), "preview_errlog"}, {deepNest(), "preview_deep_nest"}, {longPlace(), "preview_long_subtitle"}};
         for (const auto& [doc, name] : kinds) {
             PrintPreviewDialog dlg;
             dlg.resize(760, 1000);
@@ -259,6 +288,35 @@ private slots:
         cancelled.cancelButton()->click();
         QVERIFY(!cancelled.confirmed());
         QVERIFY(!cancelled.isVisible());
+    }
+
+    // Last: the translator stays installed for the rest of the program.
+    void printerSetupInJapanese() {
+        QString system;
+        for (const QString& dir : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                   QStringLiteral("/usr/share/qt6/translations")})
+            if (system.isEmpty() && QFile::exists(dir + "/qtbase_ja.qm")) system = dir + "/qtbase_ja.qm";
+        if (system.isEmpty()) QSKIP("qtbase_ja.qm is not installed (package qt6-translations-l10n)");
+        // The program's own translations folder comes first.
+        QTemporaryDir program;
+        QVERIFY(QDir(program.path()).mkdir("translations"));
+        QVERIFY(QFile::copy(system, program.filePath("translations/qtbase_ja.qm")));
+        QCOMPARE(installQtTranslations(program.path()), program.filePath("translations/qtbase_ja.qm"));
+        QDialogButtonBox standard(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(standard.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+
+        QPrinter printer;
+        QPrintDialog dialog(&printer);
+        PrintPreviewDialog::prepareSetupDialog(dialog);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        if (!buttons) QSKIP("the platform's own print dialog");
+        QCOMPARE(buttons->button(QDialogButtonBox::Ok)->text(), QStringLiteral("設定"));
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("プリンタ設定"));
+        qm::test::saveScreen(&dialog, "printer_setup");
+        dialog.reject();
     }
 
 private:

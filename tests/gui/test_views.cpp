@@ -4,6 +4,7 @@
 #include "checks/doclist.h"
 #include "checks/inspection.h"
 #include "foundation/appstate.h"
+#include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "gui/screens.h"
@@ -133,6 +134,53 @@ private slots:
         QVERIFY(sink_.shown.empty());
     }
 
+    void severalFindingsStandOneBelowTheOther() {
+        QTemporaryDir dir;
+        const QString top = dir.path() + "/m";
+        QDir().mkpath(top + "/SURVEY/DOC");
+        for (const char* name : {"/SURVEY/DOC/A.PDF", "/SURVEY/DOC/B.PDF", "/SURVEY/DOC/C.PDF"}) {
+            QFile f(top + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const std::string log = dir.filePath("FolderCheck_001.log").toStdString();
+        QFile l(QString::fromStdString(log));
+        QVERIFY(l.open(QIODevice::WriteOnly));
+        l.write(QByteArray::fromStdString(toCp932(
+            "10203,SURVEY\\DOC\\A.PDF,ファイル名が正しくありません,A.PDF\r\n"
+            "10302,SURVEY\\DOC\\A.PDF,ファイルの更新日時が期間外です,A.PDF\r\n"
+            "10901,SURVEY\\DOC\\A.PDF,ファイル番号が連続していません,A.PDF\r\n"
+            "10203,SURVEY\\DOC\\C.PDF,ファイル名が正しくありません,C.PDF\r\n")));
+        l.close();
+
+        FolderStructureView view;
+        QVERIFY(view.SetTree(nullptr, 1, top.toStdString(), "", log));
+        const FolderTree& tree = view.model()->tree();
+        auto cell = [&](const std::string& rel) {
+            return view.model()->indexOfRow(static_cast<uint32_t>(tree.findRow(rel)), FolderTreeModel::Messages);
+        };
+        QCOMPARE(cell("SURVEY\\DOC\\A.PDF").data().toString(),
+                 QStringLiteral("ファイル名が正しくありません\nファイルの更新日時が期間外です\nファイル番号が連続していません"));
+        QCOMPARE(cell("SURVEY\\DOC\\C.PDF").data().toString(), QStringLiteral("ファイル名が正しくありません"));
+
+        // The row of three findings is three lines high; the others keep one line.
+        QTreeView* grid = view.view();
+        view.resize(1000, 500);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const int one = grid->visualRect(cell("SURVEY\\DOC\\B.PDF")).height();
+        QCOMPARE(grid->visualRect(cell("SURVEY\\DOC\\C.PDF")).height(), one);
+        const int three = grid->visualRect(cell("SURVEY\\DOC\\A.PDF")).height();
+        QVERIFY2(three >= 3 * grid->fontMetrics().height() && three > 2 * one,
+                 qPrintable(QString("%1 vs %2").arg(three).arg(one)));
+        test::saveScreen(&view, "folderview_findings");
+
+        // Without several findings in any row, every row is laid out at one height.
+        FolderStructureView plain;
+        QVERIFY(plain.SetTree(nullptr, 1, top.toStdString(), "", ""));
+        QVERIFY(plain.view()->uniformRowHeights());
+        QVERIFY(!grid->uniformRowHeights());
+    }
+
     void folderViewOpenCommands() {
         QTemporaryDir dir;
         const QString top = dir.path() + "/m";
@@ -167,6 +215,18 @@ private slots:
         view.cmdFileOpen_Click();
         QCOMPARE(sink_.shown.size(), size_t(1));
         QCOMPARE(QString::fromStdString(sink_.shown[0].text), QStringLiteral("関連付けられたアプリケーションがありません。"));
+        // A folder that nothing could show is answered with what to install.
+        select("SURVEY\\DOC");
+        view.cmdExp_Click();
+        view.cmdFileOpen_Click();
+        QCOMPARE(sink_.shown.size(), size_t(3));
+        QCOMPARE(QString::fromStdString(sink_.shown[1].caption), QStringLiteral("エクスプローラ"));
+        QCOMPARE(QString::fromStdString(sink_.shown[2].caption), QStringLiteral("フォルダオープン"));
+        for (size_t i : {1, 2})
+            QCOMPARE(QString::fromStdString(sink_.shown[i].text),
+                     QString(top + "/SURVEY/DOC\r\n\r\n") + QString::fromUtf8(kNoFileManager));
+        sink_.shown.erase(sink_.shown.begin() + 1, sink_.shown.end());
+        select("SURVEY\\DOC\\A.PDF");
 
         // Entries gone since the tree was built.
         QVERIFY(QFile::remove(top + "/SURVEY/DOC/A.PDF"));
@@ -182,7 +242,24 @@ private slots:
         QCOMPARE(QString::fromStdString(sink_.shown[2].caption), QStringLiteral("エクスプローラ"));
         QCOMPARE(QString::fromStdString(sink_.shown[3].caption), QStringLiteral("フォルダオープン"));
         QVERIFY(QString::fromStdString(sink_.shown[4].text).endsWith("フォルダが見つかりません。"));
-        QCOMPARE(launched.size(), 3);  // the failed open only
+        QCOMPARE(launched.size(), 5);  // the failed launches only
+    }
+
+    // With no file manager on the session bus and no launcher on the path, the desktop's
+    // own hand-over fails and the user is told so.
+    void folderViewWithoutALauncher() {
+        QTemporaryDir dir, emptyBin;
+        QDir().mkpath(dir.path() + "/m/SURVEY");
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", emptyBin.path().toLocal8Bit());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.path().toLocal8Bit() + "/no-bus");
+        FolderStructureView view;
+        QVERIFY(view.SetTree(nullptr, 1, (dir.path() + "/m").toStdString(), "", ""));
+        view.cmdExp_Click();
+        qputenv("PATH", path);
+        QCOMPARE(sink_.shown.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(sink_.shown[0].caption), QStringLiteral("エクスプローラ"));
+        QVERIFY(QString::fromStdString(sink_.shown[0].text).endsWith(QString::fromUtf8(kNoFileManager)));
     }
 
     void xmlViewWithFindings() {
@@ -206,6 +283,30 @@ private slots:
         test::saveScreen(&view, "xmlview_surv_tsk");
     }
 
+    void xmlViewFindingsOneBelowTheOther() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("S.XML");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<!DOCTYPE R [<!ELEMENT R ANY><!ELEMENT A ANY>]><R><A>1</A><A>2</A></R>");
+        f.close();
+        const std::string log = dir.filePath("JobFileCheck_TSK_001.log").toStdString();
+        CErrorLog l;
+        l.setFileName(log);
+        l.writeErrorLogXml(20102, "/R/A", 2, "桁数が多すぎます", "2");
+        l.writeErrorLogXml(20103, "/R/A", 2, "使用できない文字です", "2");
+        l.CloseFile();
+        XmlView view;
+        QCOMPARE(view.SetTree(nullptr, file.toStdString(), log), XmlTree::kBuilt);
+        QVERIFY(!view.view()->uniformRowHeights());
+        bool found = false;
+        for (uint32_t r = 0; r < view.model()->tree().rows().size(); ++r)
+            if (view.model()->indexOfRow(r, XmlTreeModel::Note).data().toString() ==
+                QStringLiteral("桁数が多すぎます\n使用できない文字です"))
+                found = true;
+        QVERIFY(found);
+    }
+
     void textWindowForAFileThatIsNotXml() {
         QTemporaryDir dir;
         const QString file = dir.path() + "/SURV_TSK.XML";
@@ -224,6 +325,19 @@ private slots:
         QCOMPARE(window.text()->textCursor().blockNumber(), 4);
         window.show();
         test::saveScreen(&window, "xml_textview");
+
+        // A file over the size limit is not read (this one is sparse; reading it would
+        // still take seconds and hundreds of megabytes).
+        QFile big(dir.path() + "/BIG.XML");
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(static_cast<qint64>(kMaxXmlFileBytes) + 12 * 1024 * 1024));
+        big.close();
+        XmlParseError tooLarge;
+        tooLarge.reason = "ファイルが大きすぎます(上限128MB)";
+        XmlTextView bigWindow(big.fileName().toStdString(), tooLarge);
+        QVERIFY(bigWindow.text()->toPlainText().isEmpty());
+        QVERIFY(bigWindow.text()->placeholderText().contains(QStringLiteral("大きすぎる")));
+        QCOMPARE(bigWindow.highlightedLine(), 0);
     }
 
     void deliverablesListKeepsItsState() {

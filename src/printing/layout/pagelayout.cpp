@@ -4,7 +4,6 @@
 #include "printing/layout/fonts.h"
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <vector>
 
@@ -15,7 +14,9 @@ namespace {
 constexpr double kMargin = 15;
 constexpr double kEntryGap = 1;         // space after every entry
 constexpr double kProcessGap = 3 + 1;   // extra space before a process heading
-constexpr int kTreeLevels = 21;         // remembered bottoms for levels 0..20
+constexpr double kIndent = 3;           // per tree level
+constexpr double kMinNameWidth = 10;    // the narrowest a tree name column gets, however deep
+constexpr double kPageNumberWidth = 20; // "P. n / m" starts this far left of the right margin
 const char* const kAreaSuffix = "\u3000成果一覧";
 
 QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -27,13 +28,30 @@ public:
         : doc_(doc), w_(widths), req_(req), sink_(sink), kind_(doc.kind),
           W_(m.paperWidthMm), H_(m.paperHeightMm), d_(m.dotsPerMm > 0 ? m.dotsPerMm : 1),
           th_(textHeightMm(doc.kind)), lineMm_(widths.height() / d_), right_(W_ - kMargin),
-          bodyEnd_(H_ - kMargin), bodyTop_(doc.kind == DocKind::ErrLog ? 35.5 : 30) {}
+          bodyEnd_(H_ - kMargin) {
+        if (kind_ == DocKind::ErrLog) {
+            // The title and the sub-title wrap; the headings, the rule and the body move
+            // down by what they take beyond one line each.
+            titleLines_ = lines(titleWidth(), doc_.title);
+            const double belowTitle = (titleLines_ - 1) * lineMm_;
+            subTitleTop_ = 20 + belowTitle;
+            if (!doc_.subTitle.empty()) subTitleLines_ = lines(right_ - kMargin, doc_.subTitle);
+            headingTop_ = 30 + belowTitle + std::max(subTitleLines_ - 1, 0) * lineMm_;
+            ruleY_ = headingTop_ + 4.5;
+            bodyTop_ = headingTop_ + 5.5;
+        }
+        if (isTree()) {
+            int deepest = 0;
+            for (const PrintRecord& r : doc_.records) deepest = std::max(deepest, static_cast<int>(r.level));
+            bottoms_.assign(static_cast<size_t>(deepest) + 1, 0);
+        }
+    }
 
     int run() {
         const auto& recs = doc_.records;
         if (kind_ == DocKind::Doc && !recs.empty() && recs.front().level == 0)
             header_ = qs(recs.front().name) + QString::fromUtf8(kAreaSuffix);
-        bottoms_.fill(25);
+        std::fill(bottoms_.begin(), bottoms_.end(), 25);
         startPage();
         for (size_t i = 0; i < recs.size(); ++i) {
             const PrintRecord& r = recs[i];
@@ -74,17 +92,17 @@ private:
     void startPage() {
         firstOnPage_ = true;
         y_ = bodyTop_;
-        if (page_ > 1) bottoms_.fill(30);
+        if (page_ > 1) std::fill(bottoms_.begin(), bottoms_.end(), 30);
         if (!drawing()) return;
         sink_->beginPage(page_);
         const double left = kMargin;
         if (kind_ == DocKind::ErrLog) {
-            DrawMultiText(left, 15, right_ - left, doc_.title);
-            if (!doc_.subTitle.empty()) DrawMultiText(left, 20, right_ - left, doc_.subTitle);
+            DrawMultiText(left, 15, titleWidth(), doc_.title);
+            if (!doc_.subTitle.empty()) DrawMultiText(left, subTitleTop_, right_ - left, doc_.subTitle);
         } else {
             text(left, 15, kind_ == DocKind::Doc ? header_ : qs(doc_.title));
         }
-        text(right_ - 20, 15, QStringLiteral("P. %1 / %2").arg(page_).arg(req_.pageCount));
+        text(right_ - kPageNumberWidth, 15, QStringLiteral("P. %1 / %2").arg(page_).arg(req_.pageCount));
         double rule = 29;
         switch (kind_) {
             case DocKind::Xml: {
@@ -107,9 +125,9 @@ private:
                 text(left + 10, 25, QStringLiteral("工程・成果"));
                 break;
             case DocKind::ErrLog:
-                text(left, 30, QStringLiteral("エラー箇所"));
-                text(left + 70, 30, QStringLiteral("内容"));
-                rule = 34.5;
+                text(left, headingTop_, QStringLiteral("エラー箇所"));
+                text(left + 70, headingTop_, QStringLiteral("内容"));
+                rule = ruleY_;
                 break;
         }
         line(left, rule, right_, rule);
@@ -121,36 +139,62 @@ private:
 
     bool isTree() const { return kind_ == DocKind::Xml || kind_ == DocKind::File; }
 
+    // The check result's title wraps short of the page number beside it.
+    double titleWidth() const { return right_ - kPageNumberWidth - 1 - kMargin; }
+
+    // The name column of a tree entry (the element or file name) before indenting.
+    double nameColumn() const { return kind_ == DocKind::Xml ? 60 : 40; }
+    // Levels indent 3 mm each until the name column would be narrower than kMinNameWidth;
+    // deeper entries stay at that indent, their names wrapped inside what is left.
+    int indentLevel(int level) const {
+        const int cap = static_cast<int>((nameColumn() - kMinNameWidth) / kIndent);
+        return std::min(level, cap);
+    }
+    double indentOf(int level) const { return kIndent * indentLevel(level); }
+    // Where the connector of an entry at level (>= 1) runs down.
+    double connectorX(int level) const { return kMargin + kIndent * (indentLevel(level) - 1) + 1.5; }
+
     // The tree goes on at level (an entry at that level comes before any shallower one).
-    bool treeContinues(size_t from, int level) const {
-        for (size_t k = from; k < doc_.records.size(); ++k) {
-            const int l = doc_.records[k].level;
-            if (l < level) return false;
-            if (l == level) return true;
+    // Each step skips to the first entry shallower than the one it stands on, so a page
+    // break below a long folder takes as many steps as levels, not entries.
+    bool treeContinues(size_t from, int level) {
+        const auto& recs = doc_.records;
+        if (shallower_.empty()) {
+            shallower_.assign(recs.size(), recs.size());
+            std::vector<size_t> open;  // entries whose first shallower entry is still to come
+            for (size_t k = 0; k < recs.size(); ++k) {
+                const int l = treeLevel(recs[k].level);
+                while (!open.empty() && treeLevel(recs[open.back()].level) > l) {
+                    shallower_[open.back()] = k;
+                    open.pop_back();
+                }
+                open.push_back(k);
+            }
         }
-        return false;
+        size_t k = from;
+        while (k < recs.size() && treeLevel(recs[k].level) > level) k = shallower_[k];
+        return k < recs.size() && treeLevel(recs[k].level) == level;
     }
 
     void placeEntry(size_t index, const PrintRecord& r) {
-        const double left = kMargin;
         int level = 0;
         int nameLines = 1;
         int count = 1;
         double extra = 0;
         switch (kind_) {
             case DocKind::Xml: {
-                level = checkedLevel(r.level);
+                level = treeLevel(r.level);
                 const int v = xmlContentWidth(W_);
-                nameLines = lines(60 - 3 * level, r.name);
+                nameLines = lines(60 - indentOf(level), r.name);
                 count = nameLines;
                 if (!r.content.empty()) count = std::max(count, lines(v, r.content));
                 if (!r.note.empty()) count = std::max(count, lines(W_ - 90 - v, r.note));
                 break;
             }
             case DocKind::File: {
-                level = checkedLevel(r.level);
+                level = treeLevel(r.level);
                 const int c = fileContentWidth(W_);
-                nameLines = lines(index == 0 ? W_ - 30 : 40 - 3 * level, r.name);
+                nameLines = lines(index == 0 ? W_ - 30 : 40 - indentOf(level), r.name);
                 count = nameLines;
                 if (!r.content.empty()) count = std::max(count, lines(c, r.content));
                 if (!r.note.empty()) count = std::max(count, lines(W_ - 100 - c, r.note));
@@ -175,12 +219,15 @@ private:
         const double height = count * th_;
         if (!firstOnPage_ && top + height > bodyEnd_) {
             if (isTree() && drawing()) {
-                // Connectors that go on below run to the end of the body.
-                for (int i = 1; i <= level; ++i)
-                    if (treeContinues(index, i)) {
-                        const double x = left + 3 * (i - 1) + 1.5;
-                        line(x, bottoms_[i - 1], x, bodyEnd_);
-                    }
+                // Connectors that go on below run to the end of the body; levels past the
+                // indent cap share one x, where the longest of them is drawn.
+                double drawnX = -1;
+                for (int i = 1; i <= level; ++i) {
+                    const double x = connectorX(i);
+                    if (x == drawnX || !treeContinues(index, i)) continue;
+                    line(x, bottoms_[static_cast<size_t>(i - 1)], x, bodyEnd_);
+                    drawnX = x;
+                }
             }
             endPage();
             ++page_;
@@ -190,36 +237,33 @@ private:
         if (drawing()) drawEntry(index, r, level, top);
         if (isTree()) {
             const double bottom = top + nameLines * th_ + kEntryGap;
-            for (int i = level; i < kTreeLevels; ++i) bottoms_[i] = bottom;
+            std::fill(bottoms_.begin() + level, bottoms_.end(), bottom);
         }
         y_ = top + height + kEntryGap;
         firstOnPage_ = false;
     }
 
-    int checkedLevel(int level) const {
-        // A connector hangs from the bottom remembered for the level above.
-        if (level < 0 || level > kTreeLevels) throw LayoutFailure{9, "インデックスが有効範囲にありません。"};
-        return level;
-    }
+    // Every level of the document has a remembered bottom (its deepest sized them).
+    static int treeLevel(int level) { return std::max(level, 0); }
 
     void drawEntry(size_t index, const PrintRecord& r, int level, double top) {
         const double left = kMargin;
         if (isTree() && level >= 1) {
-            const double x = left + 3 * (level - 1) + 1.5;
-            line(x, bottoms_[level - 1], x, top + 1.5);
+            const double x = connectorX(level);
+            line(x, bottoms_[static_cast<size_t>(level - 1)], x, top + 1.5);
             line(x, top + 1.5, x + 1, top + 1.5);
         }
         switch (kind_) {
             case DocKind::Xml: {
                 const int v = xmlContentWidth(W_);
-                DrawMultiText(left + 3 * level, top, 60 - 3 * level, r.name);
+                DrawMultiText(left + indentOf(level), top, 60 - indentOf(level), r.name);
                 DrawMultiText(left + 60, top, v, r.content);
                 DrawMultiText(left + 60 + v, top, W_ - 90 - v, r.note);
                 break;
             }
             case DocKind::File: {
                 const int c = fileContentWidth(W_);
-                DrawMultiText(left + 3 * level, top, index == 0 ? W_ - 30 : 40 - 3 * level, r.name);
+                DrawMultiText(left + indentOf(level), top, index == 0 ? W_ - 30 : 40 - indentOf(level), r.name);
                 text(left + 40, top, qs(r.time));
                 DrawMultiText(left + 70, top, c, r.content);
                 DrawMultiText(left + 70 + c, top, W_ - 100 - c, r.note);
@@ -242,12 +286,18 @@ private:
     LayoutSink* sink_;
     const DocKind kind_;
     const int W_, H_;
-    const double d_, th_, lineMm_, right_, bodyEnd_, bodyTop_;
+    const double d_, th_, lineMm_, right_, bodyEnd_;
+    double bodyTop_ = 30;
+    // The check result's header: lines of the title and sub-title, where the sub-title and
+    // the headings stand and where the rule runs.
+    int titleLines_ = 1, subTitleLines_ = 0;
+    double subTitleTop_ = 20, headingTop_ = 30, ruleY_ = 34.5;
     int page_ = 1;
     double y_ = 0;
     bool firstOnPage_ = true;
     QString header_;
-    std::array<double, kTreeLevels> bottoms_{};
+    std::vector<double> bottoms_;  // per level: the bottom a connector below hangs from
+    std::vector<size_t> shallower_;  // per entry: the next entry shallower than it (or the end)
     std::vector<TextPiece> pieces_;
 };
 
