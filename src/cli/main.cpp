@@ -410,6 +410,10 @@ int main(int argc, char** argv) {
         std::cout << helpText();
         return kExitClean;
     }
+    if (opt.helpMan) {
+        std::cout << manSectionsText();
+        return kExitClean;
+    }
     if (opt.version) {
         std::cout << versionText();
         return kExitClean;
