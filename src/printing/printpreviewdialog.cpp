@@ -386,8 +386,13 @@ bool PrintPreviewDialog::savePdf(const QString& path, int first, int last) {
         drawDocument(painter, writer, target, started, doc_, metrics_, widths(), first, last, paging_.count, "drawPrinter_");
     painter.end();
     if (pages < 0) return false;  // the earlier file, if any, is left as it was
-    if (!file.commit()) {
-        showMessage("PDF保存", "ファイルを書き込めません。\n" + path.toStdString() + "\n" + file.errorString().toStdString());
+    // commit() does not notice a failure of the last flush, made when it closes the file.
+    const bool flushed = file.flush() && file.error() == QFileDevice::NoError;
+    const QString why = file.errorString();
+    if (!flushed) file.cancelWriting();
+    if (!flushed || !file.commit()) {
+        showMessage("PDF保存", "ファイルを書き込めません。\n" + path.toStdString() + "\n" +
+                                   (flushed ? file.errorString() : why).toStdString());
         return false;
     }
     return true;

@@ -235,7 +235,10 @@ private slots:
         const QString out = dir.filePath("out.pdf");
         QStringList answers = {medium + "/r.pdf", out};
         int asked = 0;
-        dlg.askFileName = [&](const QString&) { return asked < answers.size() ? answers[asked++] : QString(); };
+        dlg.askFileName = [&](const QString&) {
+            const int i = asked++;
+            return i < answers.size() ? answers[i] : QString();
+        };
         box_.shown.clear();
         dlg.saveAsPdf();
         QCOMPARE(asked, 2);

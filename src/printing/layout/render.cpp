@@ -111,6 +111,12 @@ bool writePdf(const QString& path, const std::vector<PrintDocument>& docs, const
     }
     painter.end();
     if (!ok) return failed(QStringLiteral("レイアウトに失敗しました。"));
+    // commit() does not notice a failure of the last flush, made when it closes the file.
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failed(why);
+    }
     if (!file.commit()) return failed(file.errorString());
     return true;
 }
