@@ -157,8 +157,13 @@ std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vecto
         // too high, and the question is not asked first.
         const bool noSurvey = isFolder(m) && !resolveRel(m, "SURVEY", EntryKind::Folder);
         if (noSurvey || !CheckPath(location)) {
-            if (noSurvey) warn(kLocationCaption, kNoSurveyText);
-            const std::vector<std::string> below = isFolder(m) ? deliveriesBelow(m) : std::vector<std::string>{};
+            if (noSurvey) {
+                warn(kLocationCaption, kNoSurveyText);
+                std::error_code ec;
+                const std::filesystem::path abs = std::filesystem::absolute(m, ec);
+                if (!ec) location = abs.lexically_normal().string();
+            }
+            const std::vector<std::string> below = isFolder(location) ? deliveriesBelow(location) : std::vector<std::string>{};
             if (!below.empty()) {
                 std::string text = "このフォルダの下のフォルダに INDEX_D.XML があります。成果の最上位フォルダとして、"
                                    "次のフォルダを指定してください:";
