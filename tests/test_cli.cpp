@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <sstream>
+
 using namespace qmtest;
 
 namespace {
@@ -53,6 +56,43 @@ TEST_F(CliTest, HelpVersionAndTheCommandLine) {
     EXPECT_TRUE(has(noValue.err, "--log-dir")) << noValue.err;
 }
 
+// --help, the manual page and README list the same options: the page's option sections are
+// generated from the program's option table at build time; README is written by hand.
+TEST_F(CliTest, HelpManualPageAndReadmeListTheSameOptions) {
+    const CliResult help = run("--help");
+    std::vector<std::string> names;
+    const size_t from = help.out.find("オプション:\n");
+    ASSERT_NE(from, std::string::npos);
+    std::istringstream lines(help.out.substr(from));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line) && !line.empty()) {  // "  -h, --help   ...", "  --type 1|2   ..."
+        std::istringstream words(line);
+        for (std::string w; words >> w && w[0] == '-';)
+            if (w.rfind("--", 0) == 0) names.push_back(w);
+    }
+    ASSERT_GE(names.size(), 10u) << help.out;
+    EXPECT_NE(std::find(names.begin(), names.end(), "--doclist"), names.end());
+    EXPECT_FALSE(has(help.out, "--help-man"));
+
+    const std::string readme = readBytes(fs::path(QM_SOURCE_DIR) / "README.md");
+    const std::string page = readBytes(fs::path(QM_BINARY_DIR) / "quillmark-check.1");
+    ASSERT_FALSE(page.empty());
+    const size_t options = page.find(".SH OPTIONS"), codes = page.find(".SH PROCESS CODES");
+    ASSERT_TRUE(options != std::string::npos && codes != std::string::npos && options < codes);
+    for (const auto& name : names) {
+        std::string roff;
+        for (char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_TRUE(has(page.substr(0, options), "[\\fB" + roff) || name == "--help" || name == "--version") << name;
+        EXPECT_TRUE(has(page.substr(options, codes - options), ".TP\n\\fB" + roff) ||
+                    has(page.substr(options, codes - options), "\\fR, \\fB" + roff))
+            << name;
+        EXPECT_TRUE(has(readme, name)) << name;
+    }
+    EXPECT_FALSE(has(page, "@QM_"));
+    EXPECT_TRUE(has(page, "G' 街区面積計算"));
+}
+
 TEST_F(CliTest, MediumFoldersAreJudgedAsTheLocationDialogJudgesThem) {
     CliResult missing = run(common() + shellQuote((tmp.path() / "nowhere").string()));
     EXPECT_EQ(missing.exitCode, 2);
@@ -70,6 +110,8 @@ TEST_F(CliTest, MediumFoldersAreJudgedAsTheLocationDialogJudgesThem) {
     EXPECT_TRUE(has(parent.err, "測量フォルダ(SURVEY)が見つかりません。")) << parent.err;
     EXPECT_TRUE(has(parent.err, "成果の最上位フォルダ(INDEX_D.XMLが格納されている場所）を指定してください。"));
     EXPECT_TRUE(has(parent.err, a) && has(parent.err, b)) << parent.err;
+    // The refusal comes alone: no question about INDEX_D.XML answered first.
+    EXPECT_FALSE(has(parent.err, "INDEX_D.XML)が") || has(parent.err, "「はい」")) << parent.err;
 
     // Without INDEX_D.XML: warned, answered Yes, checked (the missing file is a finding).
     fs::remove(fs::path(a) / "INDEX_D.XML");

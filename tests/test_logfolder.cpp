@@ -95,6 +95,33 @@ TEST_F(LogFolderTest, OverlapWithAMediumIsFoundThroughAliases) {
     EXPECT_EQ(qm::logFolderOverlap((tmp.path() / "logs").string(), medium), "");
 }
 
+// The identity test itself, as the report path uses it: a file path, spelled through "..",
+// through a link to the medium, or as a link (dangling too) that leads into it.
+TEST_F(LogFolderTest, PathLiesWithinFollowsEverySpellingOfAPlace) {
+    const fs::path disc = tmp.path() / "disc1";
+    fs::create_directories(disc / "SURVEY");
+    fs::create_directories(tmp.path() / "out");
+    fs::create_directory_symlink(disc / "SURVEY", tmp.path() / "survey-link");
+    fs::create_symlink(disc / "new.pdf", tmp.path() / "out" / "dangling.pdf");
+    writeBytes(disc / "SURVEY" / "SURVEY.XML", "<x/>");
+    fs::create_symlink(disc / "SURVEY" / "SURVEY.XML", tmp.path() / "out" / "xml.pdf");
+    const std::string m = disc.string();
+
+    EXPECT_TRUE(qm::pathLiesWithin(m, m));
+    EXPECT_TRUE(qm::pathLiesWithin(m + "/", m + "/."));
+    EXPECT_TRUE(qm::pathLiesWithin((disc / "SURVEY" / "SURVEY.XML").string(), m));  // an existing file
+    EXPECT_TRUE(qm::pathLiesWithin((tmp.path() / "out" / ".." / "disc1" / "a" / "b.pdf").string(), m));
+    EXPECT_TRUE(qm::pathLiesWithin((tmp.path() / "survey-link" / "r.pdf").string(), m));
+    EXPECT_TRUE(qm::pathLiesWithin((tmp.path() / "out" / "dangling.pdf").string(), m));
+    EXPECT_TRUE(qm::pathLiesWithin((tmp.path() / "out" / "xml.pdf").string(), m));
+    EXPECT_TRUE(qm::pathLiesWithin(m, tmp.path().string()));
+
+    EXPECT_FALSE(qm::pathLiesWithin(tmp.path().string(), m));
+    EXPECT_FALSE(qm::pathLiesWithin((disc / ".." / "out" / "r.pdf").string(), m));
+    EXPECT_FALSE(qm::pathLiesWithin((tmp.path() / "disc10" / "r.pdf").string(), m));  // a name prefix only
+    EXPECT_FALSE(qm::pathLiesWithin((tmp.path() / "out" / "r.pdf").string(), (tmp.path() / "nowhere").string()));
+}
+
 TEST_F(LogFolderTest, LockIsExclusiveWritesNothingAndIsReleased) {
     const fs::path dir = tmp.path() / "logs";
     fs::create_directories(dir);

@@ -133,6 +133,11 @@ std::vector<std::string> deliveriesBelow(const std::string& folder) {
     return out;
 }
 
+// The location dialog's refusal of a folder without the survey folder.
+constexpr const char* kNoSurveyText =
+    "指定したフォルダ内に、測量フォルダ(SURVEY)が見つかりません。\n\n"
+    "成果の最上位フォルダ(INDEX_D.XMLが格納されている場所）を指定してください。";
+
 // The media as the location dialog judges them, each given once.
 std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vector<std::string>& media,
                                std::vector<uint32_t>& serials) {
@@ -147,7 +152,17 @@ std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vecto
             if (Listing l = listFolderNames(m); !l.ok)
                 return fail(kLocationCaption, systemErrorMessage("フォルダを読み取れません", m, l.errorNumber));
         }
-        if (!CheckPath(location)) {
+        // A folder without SURVEY is refused whatever the answer about INDEX_D.XML would
+        // be: the refusal comes alone, with the deliveries below it when it is one level
+        // too high, and the question is not asked first.
+        const bool noSurvey = isFolder(m) && !resolveRel(m, "SURVEY", EntryKind::Folder);
+        if (noSurvey || !CheckPath(location)) {
+            if (noSurvey) {
+                warn(kLocationCaption, kNoSurveyText);
+                std::error_code ec;
+                const std::filesystem::path abs = std::filesystem::absolute(m, ec);
+                if (!ec) location = abs.lexically_normal().string();
+            }
             const std::vector<std::string> below = isFolder(location) ? deliveriesBelow(location) : std::vector<std::string>{};
             if (!below.empty()) {
                 std::string text = "このフォルダの下のフォルダに INDEX_D.XML があります。成果の最上位フォルダとして、"
@@ -194,6 +209,19 @@ std::optional<int> prepareLogFolder(AppState& app, const Options& opt, const std
     }
     return std::nullopt;
 }
+
+#ifdef QM_HAVE_REPORT
+// The report never goes into a medium: not onto its top folder, not below it, whatever
+// the spelling (compared by folder identity, links resolved).
+std::optional<int> refuseReportOnMedium(const Options& opt, const std::vector<std::string>& media) {
+    if (opt.reportPath.empty()) return std::nullopt;
+    for (const auto& m : media)
+        if (pathLiesWithin(opt.reportPath, m))
+            return fail("PDF出力", "報告書のファイルが成果メディアの中にあります: " + opt.reportPath + "（成果: " + m +
+                                      "）\n成果の外の場所を --report で指定してください。");
+    return std::nullopt;
+}
+#endif
 
 std::optional<int> readDates(const Options& opt, CheckRunInput& in) {
     if (!opt.from && !opt.to) return std::nullopt;
@@ -273,6 +301,9 @@ int run(const Options& opt, const char* argv0) {
     if (auto rc = acceptMedia(opt.media, media, serials)) return *rc;
     const std::string& first = media.front();
 
+#ifdef QM_HAVE_REPORT
+    if (auto rc = refuseReportOnMedium(opt, media)) return *rc;
+#endif
     LogFolderLock lock;
     if (auto rc = prepareLogFolder(app, opt, media, lock)) return *rc;
 
@@ -382,6 +413,10 @@ int main(int argc, char** argv) {
     if (auto e = parseArguments(std::vector<std::string>(argv + 1, argv + argc), opt)) return fail(*e);
     if (opt.help) {
         std::cout << helpText();
+        return kExitClean;
+    }
+    if (opt.helpMan) {
+        std::cout << manSectionsText();
         return kExitClean;
     }
     if (opt.version) {

@@ -1,6 +1,7 @@
 // The option table of quillmark-check, its parser and its help.
 #include "cli/options.h"
 
+#include <iterator>
 #include <sstream>
 
 #ifndef QM_VERSION
@@ -48,37 +49,53 @@ const std::vector<OptionSpec>& optionTable() {
                  return CliError{"成果内容", "--type は 1（地籍調査）か 2（官民境界等先行調査）で指定してください。"};
              o.type = v == "1" ? 1 : 2;
              return std::nullopt;
-         }},
+         },
+         "成果内容。1 = 地籍調査、2 = 官民境界等先行調査。省略時は 1 枚目の SURVEY\\SURVEY.XML の適用要領基準から判定します。"},
         {"--processes", nullptr, "C,D,...",
          "チェックする工程をコンマ区切りで（省略時は成果から判定、\"\" で工程なし。工程コードは下記）",
          [](Options& o, const std::string& v) -> std::optional<CliError> {
              o.processes = v;
              return std::nullopt;
-         }},
+         },
+         "チェックする工程をコンマ区切りで指定します（工程コードは下記 PROCESS CODES）"
+         "。\"\" で工程なし。省略時は SURVEY\\TISEKI\\DATA のフォルダ名と SURV_TSK.XML から判定します。"
+         "SURV_TSK.XML を読み込めないときはフォルダ名だけから判定し、その旨を表示します。"},
         {"--from", nullptr, "Y-M-D", "ファイル更新日のチェック期間の開始日（--to と組で指定）",
          [](Options& o, const std::string& v) -> std::optional<CliError> {
              o.from = v;
              return std::nullopt;
-         }},
+         },
+         "ファイル更新日のチェック期間の開始日。--to と両方を指定します。各部分は数字の並びです（例 2017-4-1）"
+         "。暦にない日付や、開始日が終了日より後の期間は、警告を表示して指定どおりにチェックします。"},
         {"--to", nullptr, "Y-M-D", "ファイル更新日のチェック期間の終了日（--from と組で指定）",
          [](Options& o, const std::string& v) -> std::optional<CliError> {
              o.to = v;
              return std::nullopt;
-         }},
+         },
+         "ファイル更新日のチェック期間の終了日。--from と両方を指定します。"},
         {"--setting-dir", nullptr, "DIR", "設定テーブルのフォルダ（省略時はプログラムと同じ場所の Setting）",
-         [](Options& o, const std::string& v) { return setDir(o.settingDir, "--setting-dir", v); }},
+         [](Options& o, const std::string& v) { return setDir(o.settingDir, "--setting-dir", v); },
+         "設定テーブルのフォルダ。省略時はプログラムと同じ場所の Setting（インストールしたときはプログラムフォルダ lib/quillmark/Setting）"
+         "。設定フォルダがないときは終了コード 2 で終わり、設定テーブルがないときはその名前を表示して結果を示しますが、"
+         "成果の判定にはなりません（終了コード 2）。"},
         {"--log-dir", nullptr, "DIR", "チェックログを書き出すフォルダ（下記「チェックログ」参照）",
-         [](Options& o, const std::string& v) { return setDir(o.logDir, "--log-dir", v); }},
+         [](Options& o, const std::string& v) { return setDir(o.logDir, "--log-dir", v); },
+         "チェックログを書き出すフォルダ（下記 LOGS）。成果メディアのフォルダ、その中のフォルダ、"
+         "成果メディアを含むフォルダは指定できません。"},
         {"--json", nullptr, nullptr, "結果を JSON（UTF-8）で標準出力に書き出します",
          [](Options& o, const std::string&) -> std::optional<CliError> {
              o.json = true;
              return std::nullopt;
-         }},
+         },
+         "結果を一つの JSON 文書（UTF-8）で標準出力に書き出します。UTF-8 でないバイトを含むパスは U+FFFD に置き換え、"
+         "元のバイトを 16 進で pathBytes などの欄に添えます。成果一覧は docList として常に含まれます。"},
         {"--doclist", nullptr, nullptr, "チェックの後に成果一覧（地区・工程・成果名・有無）を出力します（--json には常に含まれます）",
          [](Options& o, const std::string&) -> std::optional<CliError> {
              o.doclist = true;
              return std::nullopt;
-         }},
+         },
+         "チェックの後に成果一覧を出力します。最後の成果の地区ごとに、各工程の成果（DocList_C.txt / DocList_S.txt）"
+         "を、どれかの成果メディアにファイルがあれば ○、なければ × で示し、続けてその他データとドキュメントを示します。"},
         {"--report", nullptr, "FILE.pdf", "チェック結果の報告書を PDF ファイルに書き出します（ログと終了コードは変わりません）",
          [](Options& o, const std::string& v) -> std::optional<CliError> {
 #ifdef QM_HAVE_REPORT
@@ -90,17 +107,29 @@ const std::vector<OptionSpec>& optionTable() {
              (void)v;
              return CliError{"quillmark-check", "--report はこのビルドでは使えません。", false};
 #endif
-         }},
+         },
+         "チェック結果を印刷プレビューと同じ体裁の PDF に書き出します（デスクトッププログラムと一緒にビルドしたときだけ使えます）"
+         "。ファイルは同じフォルダの一時ファイルに書いてから置き換えるので、書き出しに失敗しても途中までの PDF は残らず、"
+         "前からあるファイルも元のままです。成果メディアの中（最上位フォルダとその下）は指定できません（チェックの前に終了コード 2 で終わります）"
+         "。ログと終了コードは変わりません。書き出せないときは標準エラー出力に表示します。"},
         {"--help", "-h", nullptr, "この説明を表示します",
          [](Options& o, const std::string&) -> std::optional<CliError> {
              o.help = true;
              return std::nullopt;
-         }},
+         },
+         "オプション、工程コード、ログの場所、終了コードを表示します。"},
         {"--version", nullptr, nullptr, "バージョンを表示します",
          [](Options& o, const std::string&) -> std::optional<CliError> {
              o.version = true;
              return std::nullopt;
-         }},
+         },
+         "バージョンを表示します。"},
+        {"--help-man", nullptr, nullptr, "マニュアルページのオプションの節を出力します（ビルド用）",
+         [](Options& o, const std::string&) -> std::optional<CliError> {
+             o.helpMan = true;
+             return std::nullopt;
+         },
+         nullptr, true},
     };
     return table;
 }
@@ -160,6 +189,7 @@ std::string helpText() {
          "          メディアの枚数だけ指定します（同じフォルダを二度は指定できません）。\n\n"
          "オプション:\n";
     for (const auto& o : optionTable()) {
+        if (o.hidden) continue;
         std::string head = std::string(o.alias ? std::string(o.alias) + ", " : "") + o.name;
         if (o.valueName) head += std::string(" ") + o.valueName;
         s << "  " << head;
@@ -185,6 +215,66 @@ std::string helpText() {
          "  1  エラーが検出されました\n"
          "  2  チェックできませんでした（指定の誤り、成果の場所の誤り、設定フォルダ・設定テーブルの不足、\n"
          "     ログを書き込めない、ログフォルダが使用中、中断）\n";
+    return s.str();
+}
+
+namespace {
+
+// Text for the manual page: backslashes and hyphens escaped, a break allowed after
+// Japanese punctuation (the formatter does not break between wide characters by itself).
+std::string roff(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\e";
+        else if (c == '-') out += "\\-";
+        else out += c;
+    }
+    for (const char* mark : {"、", "。", "）"}) {
+        const std::string m(mark);
+        for (size_t at = out.find(m); at != std::string::npos; at = out.find(m, at + m.size() + 2))
+            out.insert(at + m.size(), "\\:");
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+    return out;
+}
+
+bool endsTheProgram(const OptionSpec& o) { return std::string(o.name) == "--help" || std::string(o.name) == "--version"; }
+
+std::string manHead(const OptionSpec& o) {
+    std::string head = o.alias ? "\\fB" + roff(o.alias) + "\\fR, " : "";
+    head += "\\fB" + roff(o.name) + "\\fR";
+    if (o.valueName) head += " \\fI" + roff(o.valueName) + "\\fR";
+    return head;
+}
+
+}  // namespace
+
+std::string manSectionsText() {
+    std::ostringstream s;
+    s << ".SH SYNOPSIS\n.B quillmark-check\n";
+    for (const auto& o : optionTable()) {
+        if (o.hidden || endsTheProgram(o)) continue;
+        s << "[\\fB" << roff(o.name) << "\\fR" << (o.valueName ? " \\fI" + roff(o.valueName) + "\\fR" : "") << "]\n";
+    }
+    s << "\\fIMEDIUM\\fR...\n.br\n.B quillmark-check\n";
+    bool first = true;
+    for (const auto& o : optionTable()) {
+        if (o.hidden || !endsTheProgram(o)) continue;
+        s << (first ? "" : " | ") << "\\fB" << roff(o.name) << "\\fR";
+        first = false;
+    }
+    s << "\n.SH OPTIONS\n";
+    for (const auto& o : optionTable()) {
+        if (o.hidden) continue;
+        s << ".TP\n" << manHead(o) << "\n" << roff(o.detail ? o.detail : o.help) << "\n";
+    }
+    s << ".SH PROCESS CODES\n.TP\n" << roff("地籍調査（--type 1）") << "\n";
+    for (size_t i = 0; i < std::size(kCadastral); ++i)
+        s << (i ? ", " : "") << kCadastral[i].code << " " << roff(kCadastral[i].name);
+    s << "\n.TP\n" << roff("官民境界等先行調査（--type 2）") << "\n";
+    for (size_t i = 0; i < std::size(kPreliminary); ++i)
+        s << (i ? ", " : "") << kPreliminary[i].code << " " << roff(kPreliminary[i].name);
+    s << "\n";
     return s.str();
 }
 

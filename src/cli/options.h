@@ -19,6 +19,7 @@ struct Options {
     bool doclist = false;    // --doclist: the deliverables list after the summary
     std::string reportPath;  // --report FILE.pdf
     bool help = false;
+    bool helpMan = false;  // --help-man: the option sections of the manual page (build step)
     bool version = false;
     std::vector<std::string> media;
 };
@@ -37,6 +38,8 @@ struct OptionSpec {
     const char* help;       // one line for --help
     // Takes the value (empty for a switch); answers a refusal, or nothing.
     std::function<std::optional<CliError>(Options&, const std::string&)> apply;
+    const char* detail = nullptr;  // the manual page's paragraph (help when nullptr)
+    bool hidden = false;           // left out of --help, the manual page and the usage
 };
 
 const std::vector<OptionSpec>& optionTable();
@@ -47,6 +50,9 @@ std::optional<CliError> parseArguments(const std::vector<std::string>& args, Opt
 
 std::string usageText();
 std::string helpText();
+// The SYNOPSIS, OPTIONS and PROCESS CODES sections of the manual page (roff), from the
+// same table as helpText(); the build puts them into doc/quillmark-check.1.in.
+std::string manSectionsText();
 std::string versionText();
 
 // One date of the update-date period, "Y-M-D" where each part is a run of digits.

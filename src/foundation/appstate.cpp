@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 
 #include "foundation/messages.h"
 #include "foundation/platform.h"
@@ -59,37 +58,6 @@ std::string securePrivateFolder(const std::string& dirIn, bool tightenMode) {
     return {};
 }
 
-// The folder's identity, when it exists.
-bool identityOf(const std::string& path, dev_t& dev, ino_t& ino) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    dev = st.st_dev;
-    ino = st.st_ino;
-    return true;
-}
-
-// Whether inner is outer or lies below it: inner's existing folders, from itself up to
-// the root, compared with outer by identity.
-bool liesWithin(const std::filesystem::path& inner, const std::string& outer) {
-    dev_t odev;
-    ino_t oino;
-    if (!identityOf(outer, odev, oino)) return false;
-    for (std::filesystem::path p = inner;; p = p.parent_path()) {
-        dev_t dev;
-        ino_t ino;
-        if (identityOf(p.string(), dev, ino) && dev == odev && ino == oino) return true;
-        if (p == p.parent_path() || p.empty()) return false;
-    }
-}
-
-std::filesystem::path resolvedFolder(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
-    if (ec) p = std::filesystem::absolute(path, ec).lexically_normal();
-    if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
-    return p;
-}
-
 }  // namespace
 
 bool isRunLogName(const std::string& name) {
@@ -101,15 +69,13 @@ bool isRunLogName(const std::string& name) {
 }
 
 std::string logFolderOverlap(const std::string& logFolder, const std::string& medium) {
-    const std::filesystem::path log = resolvedFolder(logFolder);
-    const std::filesystem::path top = resolvedFolder(medium);
-    if (liesWithin(log, top.string())) {
-        if (liesWithin(top, log.string()))
+    if (pathLiesWithin(logFolder, medium)) {
+        if (pathLiesWithin(medium, logFolder))
             return "ログフォルダに成果メディアのフォルダは使用できません: " + withoutTrailingSeparators(logFolder);
         return "ログフォルダが成果メディアの中にあります: " + withoutTrailingSeparators(logFolder) + "（成果: " +
                withoutTrailingSeparators(medium) + "）";
     }
-    if (liesWithin(top, log.string()))
+    if (pathLiesWithin(medium, logFolder))
         return "ログフォルダの中に成果メディアがあります: " + withoutTrailingSeparators(logFolder) + "（成果: " +
                withoutTrailingSeparators(medium) + "）";
     return {};

@@ -123,6 +123,13 @@ std::optional<std::string> resolveRel(const std::string& top, const std::string&
                                       EntryKind kind = EntryKind::Any);
 
 bool isFolder(const std::string& path);    // a real folder (links not followed)
+
+// Whether inner is the folder outer or lies below it, compared by folder identity (device
+// and inode on POSIX), so that another spelling of the same place (".." components, a
+// symbolic link to it or to a folder in it, a bind mount) is caught. Links are resolved,
+// a final link that leads nowhere included. inner need not exist: its nearest existing
+// ancestor and everything above it count. False when outer is not an existing folder.
+bool pathLiesWithin(const std::string& inner, const std::string& outer);
 bool isPlainFile(const std::string& path); // a regular file (links not followed)
 std::optional<LocalDate> modifiedDate(const std::string& path);
 

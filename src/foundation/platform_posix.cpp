@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -658,6 +659,53 @@ std::string currentUserConfigFolder() {
     }
     if (home.empty()) return {};
     return withTrailingSeparator(withTrailingSeparator(home) + ".config/quillmark");
+}
+
+namespace {
+
+// The device and inode of an existing folder (links followed).
+bool folderIdentity(const std::string& path, dev_t& dev, ino_t& ino) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    dev = st.st_dev;
+    ino = st.st_ino;
+    return true;
+}
+
+// path absolute, with the links of its existing part resolved. A last component that is a
+// symbolic link is followed even when it leads nowhere: whatever is written there lands
+// where the link points.
+std::filesystem::path resolvedPlace(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::absolute(path, ec);
+    if (ec) p = fs::path(path);
+    for (int depth = 0; depth < 40; ++depth) {
+        const fs::path parent = fs::weakly_canonical(p.parent_path(), ec);
+        if (!ec && p.has_filename()) p = parent / p.filename();
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+        const fs::path target = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    fs::path out = fs::weakly_canonical(p, ec);
+    if (ec) out = p.lexically_normal();
+    if (!out.has_filename() && out.has_parent_path() && out != out.root_path()) out = out.parent_path();
+    return out;
+}
+
+}  // namespace
+
+bool pathLiesWithin(const std::string& inner, const std::string& outer) {
+    dev_t odev;
+    ino_t oino;
+    if (!folderIdentity(resolvedPlace(outer).string(), odev, oino)) return false;
+    for (std::filesystem::path p = resolvedPlace(inner);; p = p.parent_path()) {
+        dev_t dev;
+        ino_t ino;
+        if (folderIdentity(p.string(), dev, ino) && dev == odev && ino == oino) return true;
+        if (p.empty() || p == p.parent_path()) return false;
+    }
 }
 
 }  // namespace qm

@@ -1,6 +1,7 @@
 #include "printing/printpreviewdialog.h"
 
 #include "foundation/messages.h"
+#include "foundation/platform.h"
 #include "printing/layout/fonts.h"
 #include "printing/layout/pagelayout.h"
 #include "printing/layout/render.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,10 +25,13 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace qm::desktop {
 
@@ -34,7 +39,32 @@ using namespace qm::print;
 
 namespace {
 QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::vector<std::string>& mediaOfSession() {
+    static std::vector<std::string> media;
+    return media;
+}
+
+// The medium that path would be written into, or empty.
+std::string mediumHolding(const QString& path) {
+    const std::string p = QFile::encodeName(path).toStdString();
+    for (const auto& m : mediaOfSession())
+        if (pathLiesWithin(p, m)) return m;
+    return {};
+}
+
+void refuseMediumPlace(const QString& path, const std::string& medium) {
+    showMessage("PDF保存", "成果メディアの中には保存できません。成果の外の場所を指定してください。\n" +
+                               path.toStdString() + "\n（成果: " + medium + "）",
+                MsgIcon::Exclamation);
+}
 }  // namespace
+
+void rememberMedia(const std::vector<std::string>& topFolders) {
+    auto& media = mediaOfSession();
+    for (const auto& m : topFolders)
+        if (!m.empty() && std::find(media.begin(), media.end(), m) == media.end()) media.push_back(m);
+}
 
 PageView::PageView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("picView"));
@@ -298,8 +328,18 @@ QString PrintPreviewDialog::pdfFileName() {
     QString name = qs(doc_.title).trimmed();
     for (QChar bad : QStringLiteral("\\/:*?\"<>|")) name.replace(bad, QLatin1Char('_'));
     if (name.isEmpty()) name = QStringLiteral("印刷");
-    return QFileDialog::getSaveFileName(this, QStringLiteral("PDF保存"), QDir::home().filePath(name + ".pdf"),
-                                        QStringLiteral("PDF (*.pdf)"));
+    QString suggested = QDir::home().filePath(name + ".pdf");
+    // A place on a medium is refused and asked for again, until one elsewhere or a cancel.
+    for (;;) {
+        const QString path = askFileName ? askFileName(suggested)
+                                         : QFileDialog::getSaveFileName(this, QStringLiteral("PDF保存"), suggested,
+                                                                        QStringLiteral("PDF (*.pdf)"));
+        if (path.isEmpty()) return {};
+        const std::string medium = mediumHolding(path);
+        if (medium.empty()) return path;
+        refuseMediumPlace(path, medium);
+        suggested = QDir::home().filePath(QFileInfo(path).fileName());
+    }
 }
 
 bool PrintPreviewDialog::printPages(int first, int last) {
@@ -326,15 +366,17 @@ bool PrintPreviewDialog::printPages(int first, int last) {
 }
 
 bool PrintPreviewDialog::savePdf(const QString& path, int first, int last) {
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            showMessage("PDF保存", "ファイルを作成できません。\n" + path.toStdString() + "\n" +
-                                       probe.errorString().toStdString());
-            return false;
-        }
+    if (const std::string medium = mediumHolding(path); !medium.empty()) {
+        refuseMediumPlace(path, medium);
+        return false;
     }
-    QPdfWriter writer(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        showMessage("PDF保存", "ファイルを作成できません。\n" + path.toStdString() + "\n" +
+                                   file.errorString().toStdString());
+        return false;
+    }
+    QPdfWriter writer(&file);
     writer.setResolution(kPdfDpi);
     const QPageLayout paper = printer_->pageLayout();
     writer.setPageLayout(QPageLayout(paper.pageSize(), paper.orientation(), QMarginsF(0, 0, 0, 0)));
@@ -350,7 +392,17 @@ bool PrintPreviewDialog::savePdf(const QString& path, int first, int last) {
     const int pages =
         drawDocument(painter, writer, target, started, doc_, metrics_, widths(), first, last, paging_.count, "drawPrinter_");
     painter.end();
-    return pages >= 0;
+    if (pages < 0) return false;  // the earlier file, if any, is left as it was
+    // commit() does not notice a failure of the last flush, made when it closes the file.
+    const bool flushed = file.flush() && file.error() == QFileDevice::NoError;
+    const QString why = file.errorString();
+    if (!flushed) file.cancelWriting();
+    if (!flushed || !file.commit()) {
+        showMessage("PDF保存", "ファイルを書き込めません。\n" + path.toStdString() + "\n" +
+                                   (flushed ? file.errorString() : why).toStdString());
+        return false;
+    }
+    return true;
 }
 
 void PrintPreviewDialog::saveAsPdf() {

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -71,8 +72,13 @@ public:
     void printerChanged();
     // Prints pages first..last on the printer; with none installed, offers to save a PDF.
     bool printPages(int first, int last);
-    // Writes pages first..last to a PDF laid out as the preview shows them.
+    // Writes pages first..last to a PDF laid out as the preview shows them, through a
+    // temporary file beside path that replaces it only once whole. A path on a medium
+    // (rememberMedia) is refused with a message.
     bool savePdf(const QString& path, int first, int last);
+
+    // Asks for the PDF's file name (empty: cancelled); the file dialog when not set.
+    std::function<QString(const QString& suggested)> askFileName;
 
 public slots:
     void print();        // 印刷: the page range dialog, then the pages chosen

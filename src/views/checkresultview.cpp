@@ -430,6 +430,9 @@ void CheckResultView::resizeEvent(QResizeEvent* e) {
 
 void showCheckResult(QWidget* parent, AppState& app, int16_t resultType, const std::vector<MediumRecord>& media,
                      DeliverablesList* docList) {
+    std::vector<std::string> tops;
+    for (const auto& m : media) tops.push_back(m.path);
+    rememberMedia(tops);
     CheckResultView view(app, docList, parent);
     view.SetMediaNum(resultType, media);
     view.exec();

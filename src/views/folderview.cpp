@@ -304,6 +304,7 @@ void FolderStructureView::cmdHelp_Click() { showHelp(this, model_->tree().helpCo
 bool showFolderView(QWidget* parent, AppState& app, int16_t resultType, const std::string& checkPath,
                     const std::string& folderLog, const std::function<void()>& restore) {
     const std::string fileInfo = app.settingPath + (resultType == 2 ? "FileInfo_S.txt" : "FileInfo_C.txt");
+    rememberMedia({checkPath});
     FolderStructureView view(parent);
     const bool built = view.SetTree(&app, resultType, checkPath, fileInfo, folderLog);
     if (restore) restore();

@@ -45,6 +45,9 @@ void showDeliverablesList(QWidget* parent, AppState& app, DeliverablesList& list
 
 // The print preview of a document, modal.
 void showPrintPreview(QWidget* parent, const print::PrintDocument& doc);
+// The top folders of media the program has checked or shown: no PDF is ever saved into
+// them (the print preview refuses such a place and asks again). Kept for the session.
+void rememberMedia(const std::vector<std::string>& topFolders);
 
 // Help at a window's context number (13100, 13200, ...), and the page of a finding code.
 void showHelp(QWidget* parent, int contextId);

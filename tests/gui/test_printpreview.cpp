@@ -8,6 +8,7 @@
 #include "workflow/desktopsettings.h"
 #include "printing/printpreviewdialog.h"
 #include "screens.h"
+#include "views/launch.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -23,6 +24,10 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 using namespace qm;
 using namespace qm::print;
@@ -229,6 +234,79 @@ private slots:
             QCOMPARE(box_.shown.size(), size_t(1));
             QCOMPARE(box_.shown[0].buttons, MsgButtons::YesNo);
         }
+    }
+
+    // No PDF goes onto a medium, however the place is spelled; the user is asked again. A
+    // save that fails leaves the earlier file as it was and nothing beside it.
+    void pdfNeverOnAMediumAndNeverHalfWritten() {
+        QTemporaryDir dir;
+        const QString medium = dir.filePath("disc");
+        QVERIFY(QDir().mkpath(medium + "/SURVEY"));
+        QFile index(medium + "/INDEX_D.XML");
+        QVERIFY(index.open(QIODevice::WriteOnly) && index.write("<INDEX/>") == 8);
+        index.close();
+        QVERIFY(QFile::link(medium, dir.filePath("alias")));
+        rememberMedia({medium.toStdString() + "/"});
+
+        PrintPreviewDialog dlg;
+        dlg.setDocument(errDoc(3));
+        box_.shown.clear();
+        QVERIFY(!dlg.savePdf(dir.filePath("alias/INDEX_D.XML"), 1, 1));
+        QVERIFY(!dlg.savePdf(dir.filePath("alias/../disc/SURVEY/new.pdf"), 1, 1));
+        QCOMPARE(box_.shown.size(), size_t(2));
+        QCOMPARE(QString::fromStdString(box_.shown[0].caption), QStringLiteral("PDF保存"));
+        QVERIFY(QString::fromStdString(box_.shown[0].text).contains(QStringLiteral("成果メディアの中には保存できません")));
+        QVERIFY(index.open(QIODevice::ReadOnly));
+        QCOMPARE(index.readAll(), QByteArray("<INDEX/>"));
+        index.close();
+
+        // PDF保存: a place on the medium is refused and the file name asked for again.
+        const QString out = dir.filePath("out.pdf");
+        QStringList answers = {medium + "/r.pdf", out};
+        int asked = 0;
+        dlg.askFileName = [&](const QString&) {
+            const int i = asked++;
+            return i < answers.size() ? answers[i] : QString();
+        };
+        box_.shown.clear();
+        dlg.saveAsPdf();
+        QCOMPARE(asked, 2);
+        QCOMPARE(box_.shown.size(), size_t(1));
+        QCOMPARE(pdfPages(out), dlg.pageCount());
+        QCOMPARE(QDir(medium).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"INDEX_D.XML"});
+        // 印刷 with no printer saves a PDF the same way; cancelling after a refusal saves nothing.
+        if (!dlg.printerInstalled()) {
+            answers = {dir.filePath("alias/p.pdf")};
+            asked = 0;
+            box_.shown.clear();
+            box_.answer = MsgAnswer::Yes;
+            QVERIFY(!dlg.printPages(1, 1));
+            box_.answer = MsgAnswer::No;
+            QCOMPARE(asked, 2);
+            QCOMPARE(box_.shown.size(), size_t(2));  // the question, then the refusal
+            QVERIFY(!QFile::exists(medium + "/p.pdf"));
+        }
+
+        // A write that fails on the way (here the file size limit) keeps the earlier file.
+        QFile earlier(out);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        const QByteArray before = earlier.readAll();
+        earlier.close();
+        struct rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit small = saved;
+        small.rlim_cur = 2048;
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        box_.shown.clear();
+        const bool saved2 = dlg.savePdf(out, 1, dlg.pageCount());
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!saved2);
+        QCOMPARE(box_.shown.size(), size_t(1));
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"out.pdf"});
     }
 
     void pageRangeDialog() {

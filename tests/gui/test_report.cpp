@@ -6,11 +6,22 @@
 #include "printing/layout/fonts.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
 
 using namespace qm;
 using namespace qm::test;
@@ -22,10 +33,12 @@ struct Run {
     QString err;
 };
 
-Run check(const QStringList& args) {
+Run check(const QStringList& args, const QString& workDir = {}, const std::function<void()>& inChild = {}) {
     QProcess p;
     p.setProgram(QStringLiteral(QM_BINARY_DIR "/quillmark-check"));
     p.setArguments(args);
+    if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
+    if (inChild) p.setChildProcessModifier(inChild);
     p.start();
     p.waitForFinished(120000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
@@ -57,6 +70,33 @@ std::map<QString, QByteArray> logsOf(const QString& dir) {
         out[name] = f.readAll();
     }
     return out;
+}
+
+// Every file below dir with its bytes.
+std::map<QString, QByteArray> tree(const QString& dir) {
+    std::map<QString, QByteArray> out;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        f.open(QIODevice::ReadOnly);
+        out[QDir(dir).relativeFilePath(f.fileName())] = f.readAll();
+    }
+    return out;
+}
+
+QString copyOfSample(const QTemporaryDir& dir, const QString& name) {
+    std::error_code ec;
+    std::filesystem::copy(QM_SOURCE_DIR "/samples/cadastral", dir.filePath(name).toStdString(),
+                          std::filesystem::copy_options::recursive, ec);
+    return ec ? QString() : dir.filePath(name);
+}
+
+// Whether a child can give up root's power to write anywhere (a container may not allow it).
+bool canDropWritePower() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 ? 0 : 1);
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -131,6 +171,80 @@ private slots:
                                    QStringLiteral(QM_SOURCE_DIR "/samples/cadastral")});
         QCOMPARE(refused.status, 0);
         QVERIFY(refused.err.contains(QStringLiteral("PDF出力")));
+    }
+
+    // A report on a medium is refused before anything runs, however its place is spelled:
+    // exit 2, a message naming the path, the medium and the log folder untouched.
+    void reportNeverGoesOntoAMedium() {
+        QTemporaryDir dir;
+        const QString medium = copyOfSample(dir, "delivery");
+        const QString second = copyOfSample(dir, "delivery2");
+        QVERIFY(!medium.isEmpty() && !second.isEmpty());
+        QVERIFY(QDir().mkpath(dir.filePath("logs")) && QDir().mkpath(dir.filePath("out")));
+        QVERIFY(QFile::link(medium, dir.filePath("alias")));
+        QFile marker(dir.filePath("logs/FolderCheck_001.log"));  // a run would clear it first
+        QVERIFY(marker.open(QIODevice::WriteOnly) && marker.write("earlier") == 7);
+        marker.close();
+        const auto media = tree(medium), media2 = tree(second), logs = tree(dir.filePath("logs"));
+        QVERIFY(media.count("SURVEY/SURVEY.XML"));
+
+        struct Case {
+            QString report;
+            QString workDir;
+            QStringList folders;
+        };
+        const Case cases[] = {
+            {medium + "/SURVEY/SURVEY.XML", {}, {medium}},
+            {dir.filePath("out/../delivery/check.pdf"), {}, {medium}},
+            {dir.filePath("alias/SURVEY/new/r.pdf"), {}, {medium + "/"}},
+            {"check.pdf", medium, {"."}},
+            {second + "/x.pdf", {}, {medium, second}},
+        };
+        for (const Case& c : cases) {
+            const Run run = check(QStringList{"--log-dir", dir.filePath("logs"), "--report", c.report} + c.folders, c.workDir);
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.contains(QStringLiteral("PDF出力")) && run.err.contains(c.report), qPrintable(run.err));
+            QVERIFY2(run.err.contains(QStringLiteral("成果メディアの中")), qPrintable(run.err));
+            QVERIFY(tree(medium) == media && tree(second) == media2);
+            QVERIFY(tree(dir.filePath("logs")) == logs);
+        }
+        // Beside the medium is fine.
+        QCOMPARE(check({"--log-dir", dir.filePath("logs"), "--report", dir.filePath("out/r.pdf"), medium}).status, 0);
+        QCOMPARE(pdfPages(dir.filePath("out/r.pdf")), 1);
+    }
+
+    // The report goes through a temporary file beside it: a folder it cannot write to gets
+    // nothing, and a write that fails on the way keeps the earlier report whole.
+    void reportIsWrittenWholeOrNotAtAll() {
+        QTemporaryDir dir;
+        const QString sample = QStringLiteral(QM_SOURCE_DIR "/samples/cadastral");
+        QVERIFY(QDir().mkpath(dir.filePath("logs")) && QDir().mkpath(dir.filePath("out")));
+        const QString earlier = dir.filePath("out/report.pdf");
+        QFile f(earlier);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("the earlier report") == 18);
+        f.close();
+        const Run cut = check({"--log-dir", dir.filePath("logs"), "--report", earlier, sample}, {}, [] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit small {4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        });
+        QCOMPARE(cut.status, 0);
+        QVERIFY2(cut.err.contains(QStringLiteral("PDF出力")), qPrintable(cut.err));
+        QCOMPARE(tree(dir.filePath("out")), (std::map<QString, QByteArray>{{"report.pdf", "the earlier report"}}));
+
+        const bool root = ::geteuid() == 0;
+        if (root && !canDropWritePower()) QSKIP("root cannot give up writing everywhere here");
+        QVERIFY(QDir().mkpath(dir.filePath("closed")));
+        QVERIFY(QFile::setPermissions(dir.filePath("closed"), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                                 QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        const Run closed = check({"--log-dir", dir.filePath("logs"), "--report", dir.filePath("closed/r.pdf"), sample}, {},
+                                 [root] {
+                                     if (root) ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+                                 });
+        QFile::setPermissions(dir.filePath("closed"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(closed.status, 0);
+        QVERIFY2(closed.err.contains(QStringLiteral("PDF出力")), qPrintable(closed.err));
+        QVERIFY(tree(dir.filePath("closed")).empty());
     }
 };
 

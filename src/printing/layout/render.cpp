@@ -7,6 +7,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QPen>
 
 namespace qm::print {
@@ -85,12 +86,11 @@ bool writePdf(const QString& path, const std::vector<PrintDocument>& docs, const
         if (error) *error = why;
         return false;
     };
-    {
-        // QPdfWriter does not tell when its file cannot be opened.
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) return failed(probe.errorString());
-    }
-    QPdfWriter writer(path);
+    // Written to a temporary file beside path and renamed into place once whole, so that a
+    // failed write leaves neither half a PDF nor a damaged earlier file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return failed(file.errorString());
+    QPdfWriter writer(&file);
     writer.setResolution(kPdfDpi);
     writer.setPageLayout(layout);
     writer.setTitle(pdfTitle);
@@ -111,6 +111,13 @@ bool writePdf(const QString& path, const std::vector<PrintDocument>& docs, const
     }
     painter.end();
     if (!ok) return failed(QStringLiteral("レイアウトに失敗しました。"));
+    // commit() does not notice a failure of the last flush, made when it closes the file.
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failed(why);
+    }
+    if (!file.commit()) return failed(file.errorString());
     return true;
 }
 

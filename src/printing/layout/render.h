@@ -60,7 +60,9 @@ QPageLayout a4Layout();
 inline constexpr int kPdfDpi = 600;
 
 // Writes documents to a PDF, each starting on a new page and laid out on the writer
-// itself. Answers false with a reason when the file cannot be written or a layout fails.
+// itself, into a temporary file beside path that replaces path only once it is whole.
+// Answers false with a reason when the file cannot be written or a layout fails; path is
+// then as it was.
 bool writePdf(const QString& path, const std::vector<PrintDocument>& docs, const QString& pdfTitle,
               QString* error = nullptr, const QPageLayout& layout = a4Layout());
 
