@@ -40,6 +40,40 @@ struct InfoPattern {
     std::string description;
 };
 
+// The row each finding of a folder log is about (kNoParent when it names none). A log
+// writes every character that CP932 does not hold as '?', so each row's path is written
+// the same way (cp932HeldText) before it is compared: a finding stays on its entry whatever
+// characters the name holds. Entries whose paths the log writes alike (A−B.PDF and A😀B.PDF
+// both as A?B.PDF) share the findings of that place: the first finding of a kind (code
+// and message) goes to the first of them in tree order, the second to the second, and so on.
+std::vector<uint32_t> rowsOfLoggedPlaces(const std::vector<FolderRow>& rows, const std::vector<LoggedFinding>& findings) {
+    std::unordered_map<std::string, std::vector<uint32_t>> byPlace;
+    byPlace.reserve(rows.size());
+    for (uint32_t r = 0; r < rows.size(); ++r) {
+        const std::string& path = rows[r].relPath;
+        bool plain = true;  // ASCII only: the log holds it as it is
+        for (char c : path)
+            if (static_cast<unsigned char>(c) >= 0x80) { plain = false; break; }
+        byPlace[plain ? path : cp932HeldText(path)].push_back(r);
+    }
+    std::unordered_map<std::string, size_t> taken;  // shared place, code and message: findings so far
+    std::vector<uint32_t> out;
+    out.reserve(findings.size());
+    for (const LoggedFinding& f : findings) {
+        auto it = byPlace.find(f.place);
+        if (it == byPlace.end()) {
+            out.push_back(kNoParent);
+            continue;
+        }
+        const std::vector<uint32_t>& candidates = it->second;
+        size_t k = 0;
+        if (candidates.size() > 1)
+            k = std::min(taken[f.place + '\0' + std::to_string(f.number) + '\0' + f.message]++, candidates.size() - 1);
+        out.push_back(candidates[k]);
+    }
+    return out;
+}
+
 }  // namespace
 
 Rgb folderRowColour(const FolderRow& row) {
@@ -241,13 +275,12 @@ bool FolderTree::setJobFileInfo(const std::string& jobFile) {
 }
 
 bool FolderTree::readErrorLog(const std::string& logFile) {
-    std::unordered_map<std::string, uint32_t> byPath;
-    byPath.reserve(rows_.size());
-    for (uint32_t r = 0; r < rows_.size(); ++r) byPath.emplace(rows_[r].relPath, r);
-    for (const LoggedFinding& f : readLogFindings(logFile, true, "readErrorLog")) {
-        auto it = byPath.find(f.place);
-        if (it == byPath.end()) continue;
-        FolderRow& row = rows_[it->second];
+    const std::vector<LoggedFinding> findings = readLogFindings(logFile, true, "readErrorLog", LogFields::Exact);
+    const std::vector<uint32_t> rowOf = rowsOfLoggedPlaces(rows_, findings);
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const LoggedFinding& f = findings[i];
+        if (rowOf[i] == kNoParent) continue;
+        FolderRow& row = rows_[rowOf[i]];
         if (f.number == kUnreadableCode && row.unreadable) continue;  // shown by the walk already
         if (!row.messages.empty()) row.messages += "\r\n";
         row.messages += f.message;
