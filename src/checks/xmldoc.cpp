@@ -466,11 +466,12 @@ enum class ReadResult { Ok, Missing, Link, NotPlain, TooLarge, Failed };
 // The system's error number of the last read that ended in ReadResult::Failed.
 thread_local int t_readErrno = 0;
 
+// A failure given by a test in place of the system's answer (setXmlReadFaultForTesting).
+std::atomic<XmlReadFault> g_readFault{nullptr};
+
 // Opens a regular file for reading, without following a link in its last component and
 // without waiting on a named pipe or device; not one larger than maxBytes. On Ok, fd is
 // open and st holds the file's status.
-std::atomic<XmlReadFault> g_readFault{nullptr};
-
 ReadResult openPlainFile(const std::string& path, uint64_t maxBytes, int& fd, struct stat& st) {
     if (const XmlReadFault fault = g_readFault.load(std::memory_order_relaxed)) {
         if (const int err = fault(path)) {
