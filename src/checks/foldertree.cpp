@@ -47,14 +47,20 @@ struct InfoPattern {
 // both as A?B.PDF) share the findings of that place: the first finding of a kind (code
 // and message) goes to the first of them in tree order, the second to the second, and so on.
 std::vector<uint32_t> rowsOfLoggedPlaces(const std::vector<FolderRow>& rows, const std::vector<LoggedFinding>& findings) {
-    std::unordered_map<std::string, std::vector<uint32_t>> byPlace;
+    std::unordered_map<std::string, uint32_t> byPlace;            // the first row of each place
+    std::unordered_map<std::string, std::vector<uint32_t>> shared;  // every row of a place that several have
     byPlace.reserve(rows.size());
     for (uint32_t r = 0; r < rows.size(); ++r) {
         const std::string& path = rows[r].relPath;
         bool plain = true;  // ASCII only: the log holds it as it is
         for (char c : path)
             if (static_cast<unsigned char>(c) >= 0x80) { plain = false; break; }
-        byPlace[plain ? path : cp932HeldText(path)].push_back(r);
+        std::string key = plain ? path : cp932HeldText(path);
+        const auto [it, first] = byPlace.emplace(key, r);
+        if (first) continue;
+        std::vector<uint32_t>& all = shared[std::move(key)];
+        if (all.empty()) all.push_back(it->second);
+        all.push_back(r);
     }
     std::unordered_map<std::string, size_t> taken;  // shared place, code and message: findings so far
     std::vector<uint32_t> out;
@@ -65,11 +71,14 @@ std::vector<uint32_t> rowsOfLoggedPlaces(const std::vector<FolderRow>& rows, con
             out.push_back(kNoParent);
             continue;
         }
-        const std::vector<uint32_t>& candidates = it->second;
-        size_t k = 0;
-        if (candidates.size() > 1)
-            k = std::min(taken[f.place + '\0' + std::to_string(f.number) + '\0' + f.message]++, candidates.size() - 1);
-        out.push_back(candidates[k]);
+        auto several = shared.find(f.place);
+        if (several == shared.end()) {
+            out.push_back(it->second);
+            continue;
+        }
+        const std::vector<uint32_t>& candidates = several->second;
+        const size_t k = taken[f.place + '\0' + std::to_string(f.number) + '\0' + f.message]++;
+        out.push_back(candidates[std::min(k, candidates.size() - 1)]);
     }
     return out;
 }
