@@ -1,6 +1,8 @@
 // quillmark-check as a user meets it: its help, the folders it is given, its log
 // folder, its setting folder, its dates and what it prints.
+#include "checks/foldertree.h"
 #include "foundation/appstate.h"
+#include "foundation/messages.h"
 #include "foundation/text.h"
 #include "run_fixture.h"
 
@@ -235,4 +237,57 @@ TEST_F(CliTest, SummaryAndJsonCarryEveryFindingWithItsContent) {
     EXPECT_TRUE(has(json.out, "\"findingCount\": ")) << json.out;
     EXPECT_TRUE(has(json.out, "\"verdictValid\": true")) << json.out;
     EXPECT_FALSE(has(json.out, "\"findingCount\": 0")) << json.out;
+}
+
+// Names with characters CP932 does not hold (U+2212 MINUS SIGN, which CP932 writes as the
+// full-width hyphen-minus, the name of another file; an emoji) beside names it holds
+// (①, 髙, Ｃ－１): the log writes the former with '?', never as another file's name; the
+// JSON gives the true names beside the logged place; the folder view marks every one's
+// row, and two names that the log writes alike share their findings.
+TEST_F(CliTest, FindingsStayOnTheirEntriesWhateverTheirNamesHold) {
+    const std::string top = medium();
+    const fs::path doc = fs::path(top) / "SURVEY" / "DOC";
+    const std::vector<std::string> names = {"A\u2212B.PDF", "資料\U0001F600.PDF", "髙橋①.PDF", "Ｃ－１.PDF",
+                                            "Z\u2212Z.PDF", "Z\U0001F600Z.PDF"};
+    for (const auto& n : names) writeBytes(doc / n, "x");
+    const CliResult json = run("--json " + common() + shellQuote(top));
+    EXPECT_EQ(json.exitCode, 1) << json.err;
+    const std::string log = qm::fromCp932(readBytes(logs / "FolderCheck_001.log"));
+    for (const char* logged : {"SURVEY\\DOC\\A?B.PDF,", "SURVEY\\DOC\\資料?.PDF,", "SURVEY\\DOC\\髙橋①.PDF,",
+                               "SURVEY\\DOC\\Ｃ－１.PDF,", "SURVEY\\DOC\\Z?Z.PDF,"})
+        EXPECT_TRUE(has(log, logged)) << logged << "\n" << log;
+    EXPECT_FALSE(has(log, "A－B.PDF")) << log;
+    EXPECT_TRUE(has(json.out, "\"location\": \"SURVEY\\\\DOC\\\\A?B.PDF\", \"place\": \"SURVEY\\\\DOC\\\\A\u2212B.PDF\""))
+        << json.out;
+    EXPECT_TRUE(has(json.out, "\"place\": \"SURVEY\\\\DOC\\\\資料\U0001F600.PDF\"")) << json.out;
+    EXPECT_TRUE(has(json.out, "\"place\": \"SURVEY\\\\DOC\\\\髙橋①.PDF\"")) << json.out;
+    EXPECT_TRUE(has(json.out, "\"place\": \"SURVEY\\\\DOC\\\\Z?Z.PDF\"")) << json.out;  // which of two: unknown
+
+    qm::RecordingMessageSink sink;
+    qm::MessageSink* previous = qm::setMessageSink(&sink);
+    qm::FolderTree tree;
+    EXPECT_TRUE(tree.SetTree(1, top, "", (logs / "FolderCheck_001.log").string()));
+    qm::setMessageSink(previous);
+    for (const auto& n : names) {
+        const int64_t row = tree.findRow("SURVEY\\DOC\\" + n);
+        ASSERT_GE(row, 0) << n;
+        EXPECT_TRUE(tree.rows()[row].red) << n;
+        EXPECT_FALSE(tree.rows()[row].messages.empty()) << n;
+    }
+    const auto& z1 = tree.rows()[tree.findRow("SURVEY\\DOC\\Z\u2212Z.PDF")].messages;
+    const auto& z2 = tree.rows()[tree.findRow("SURVEY\\DOC\\Z\U0001F600Z.PDF")].messages;
+    EXPECT_EQ(z1, z2);  // the same findings, each once
+    EXPECT_EQ(z1, tree.rows()[tree.findRow("SURVEY\\DOC\\A\u2212B.PDF")].messages);
+}
+
+// An element path with a trailing blank (as a setting table may name it) is given by the
+// summary and the JSON exactly as the log holds it.
+TEST_F(CliTest, JsonHoldsTheLoggedPlaceExactly) {
+    const std::string table = readBytes(setting / "INDEX_D_CHK.txt");
+    writeBytes(setting / "INDEX_D_CHK.txt", table + qm::toCp932("/gyomudata/基礎情報/予備 ,1,1,0,1,0\n"));
+    const std::string top = medium();
+    const CliResult json = run("--json " + common() + shellQuote(top));
+    const std::string log = qm::fromCp932(readBytes(logs / "JobFileCheck_IND_001.log"));
+    ASSERT_TRUE(has(log, "/gyomudata/基礎情報/予備 ,")) << log;
+    EXPECT_TRUE(has(json.out, "\"place\": \"/gyomudata/基礎情報/予備 \"")) << json.out;
 }

@@ -111,16 +111,16 @@ TEST_F(HostileXmlTest, ExternalFilesAreReadOnceWithinOneBudget) {
                                  fs::create_hard_link(top / "A.ENT", top / "B.ENT");
                              }),
                   "DTDファイルが2回以上参照されています: " + (root / "hardlink" / "B.ENT").string());
-    // Files that together exceed 128 MB: the one that goes over is not even opened for
-    // reading (it is 100 GB that take no room).
+    // Files that together exceed the 16 MB budget: the one that goes over is not even read
+    // (it is 100 MB that take no room).
     expectRefused(checkIndex("budget", doctype + kBody, false,
                              [&](const fs::path& top) {
                                  dtdWith("<!ENTITY % a SYSTEM \"A.ENT\">\n%a;\n<!ENTITY % b SYSTEM \"B.ENT\">\n%b;\n")(top);
-                                 writeBytes(top / "A.ENT", blanks(29));
+                                 writeBytes(top / "A.ENT", blanks(10));
                                  writeBytes(top / "B.ENT", "");
                                  fs::resize_file(top / "B.ENT", 100u << 20);
                              }),
-                  "DTDと外部実体ファイルから読み込む量が上限(128MB)を超えました: " + (root / "budget" / "B.ENT").string());
+                  "DTDと外部実体ファイルから読み込む量が上限(16MB)を超えました: " + (root / "budget" / "B.ENT").string());
     // One reference is in order, and so is what it declares.
     const auto once = checkIndex("once", doctype + "<gyomudata><基礎情報><メディア番号>&n;</メディア番号><メディア総枚数>1</メディア総枚数></基礎情報></gyomudata>\n",
                                  false, [&](const fs::path& top) {

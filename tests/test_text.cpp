@@ -78,6 +78,29 @@ TEST(TextCp932, UnconvertibleAndInvalid) {
     EXPECT_EQ(fromCp932("a\x82"), "a\uFFFD");  // lead byte at the end
 }
 
+// What a log holds of a name: a character whose CP932 code reads back as another
+// character (written one way only) or that has no code becomes '?'; every character that
+// CP932 holds, the NEC and IBM extensions included, stays, and the bytes read back are
+// the text. Over the whole BMP, a held character is exactly one that survives the round trip.
+TEST(TextCp932, HeldTextOfNamesForTheLogs) {
+    EXPECT_EQ(cp932HeldText("A\u2212B.PDF"), "A?B.PDF");         // MINUS SIGN, not U+FF0D
+    EXPECT_EQ(cp932HeldText("資料\U0001F600.PDF"), "資料?.PDF");
+    EXPECT_EQ(cp932HeldText("\u301C\u2016\u00A2\u00A3\u00AC\u00A5\u203E\u2014"), "????????");
+    EXPECT_EQ(cp932HeldText("a\xFF" "b"), "a?b");
+    const std::string held = "髙橋①.PDF Ｃ－１ ～∥￠￡￢―＼ ｱｲｳ Ⅰⅰ∑≒ \\~?";
+    EXPECT_EQ(cp932HeldText(held), held);
+    EXPECT_EQ(toCp932Held(held), toCp932(held));
+    EXPECT_EQ(toCp932Held("A\u2212B"), "A?B");
+    EXPECT_EQ(fromCp932(toCp932Held("X\u2212Y①\U0001F600")), cp932HeldText("X\u2212Y①\U0001F600"));
+    int mismatches = 0;
+    for (char32_t cp = 1; cp < 0x10000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        const bool roundTrip = fromCp932(toCp932(utf8Of(cp))) == utf8Of(cp);
+        if (cp932Holds(cp) != roundTrip && ++mismatches < 5) ADD_FAILURE() << std::hex << "U+" << static_cast<uint32_t>(cp);
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 // The byte length and the rules must see the same codes that a written file holds.
 TEST(TextCp932, CodesAgreeWithConverterForWholeBmp) {
     int mismatches = 0;

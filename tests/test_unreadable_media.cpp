@@ -10,6 +10,8 @@
 #include "checks/checkrun.h"
 #include "checks/relationcheck.h"
 #include "checks/resultlog.h"
+#include "checks/xmldoc.h"
+#include "foundation/errorlog.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
@@ -51,6 +53,31 @@ int injectFault(const std::string& folderPath, const char* entryName) {
     ++g_fault.hits;
     return g_fault.error;
 }
+
+// A copy of quillmark-check in a fresh folder under /tmp (mode 0755), removed afterwards;
+// path is empty when it could not be made.
+struct ProgramCopy {
+    std::string folder;
+    std::string path;
+    ProgramCopy() {
+        char tmpl[] = "/tmp/qm-program-XXXXXX";
+        if (::mkdtemp(tmpl) == nullptr) return;
+        folder = tmpl;
+        std::error_code ec;
+        const fs::path target = fs::path(folder) / "quillmark-check";
+        if (::chmod(folder.c_str(), 0755) != 0 ||
+            !fs::copy_file(fs::path(QM_BINARY_DIR) / "quillmark-check", target, ec) ||
+            ::chmod(target.c_str(), 0755) != 0)
+            return;
+        path = target.string();
+    }
+    ~ProgramCopy() {
+        std::error_code ec;
+        if (!folder.empty()) fs::remove_all(folder, ec);
+    }
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+};
 
 class UnreadableMediaTest : public ::testing::Test {
 public:
@@ -132,6 +159,29 @@ TEST_F(UnreadableMediaTest, FolderThatCannotBeListedIsAFindingAndItsFilesAreUnkn
     EXPECT_EQ(summary.media[0].types[0].findings[0].message, "フォルダ又はファイルを読み取れません");
     EXPECT_FALSE(summary.media[1].anyLog);
     EXPECT_EQ(before, hostile::fingerprintTree(top));
+}
+
+// A management file that is there but cannot be read is the unreadable-place finding of
+// its own check, with the reason, not a syntax error; that check and the medium are ×, and
+// nothing it would describe is reported missing.
+int failSurveyXml(const std::string& path) {
+    return path.size() >= 18 && path.compare(path.size() - 18, 18, "/SURVEY/SURVEY.XML") == 0 ? EACCES : 0;
+}
+
+TEST_F(UnreadableMediaTest, ManagementFileThatCannotBeReadIsAnUnreadablePlace) {
+    qm::setXmlReadFaultForTesting(&failSurveyXml);
+    const int16_t result = run({top.string()});
+    qm::setXmlReadFaultForTesting(nullptr);
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_EQ(logNames(), std::vector<std::string>{"JobFileCheck_SUV_001.log"});
+    EXPECT_EQ(readBytes(logs / "JobFileCheck_SUV_001.log"),
+              cp("10001,SURVEY\\SURVEY.XML,0,フォルダ又はファイルを読み取れません,アクセスが拒否されました\n"));
+    const qm::RunSummary summary = qm::readRunSummary(logs.string(), 1, 1);
+    EXPECT_TRUE(summary.media[0].anyLog);
+    EXPECT_FALSE(summary.media[0].types[2].ok());
+    ASSERT_EQ(summary.media[0].types[2].findings.size(), 1u);
+    EXPECT_EQ(summary.media[0].types[2].findings[0].number, qm::kUnreadableCode);
 }
 
 // DATA not listed and WORK absent: the selected process's folders are unknown, so the
@@ -277,12 +327,17 @@ TEST_F(UnreadableMediaTest, PermissionDeniedFoldersUnderTheHeadlessCommand) {
     writeBytes(top / "SURVEY" / "DOC" / "bad name.txt", "x");
     ::chmod((top / "SURVEY" / "DOC").c_str(), 0);
     ::chmod((top / "SURVEY" / "TISEKI" / "WORK" / "CPROC_1").c_str(), 0444);
+    ::chmod((top / "SURVEY" / "TISEKI" / "SURV_TSK.XML").c_str(), 0);
     ::chmod(root.c_str(), 0755);
     const bool asRoot = ::geteuid() == 0;
     const uid_t nobody = 65534;
     if (asRoot) ASSERT_EQ(::chown(logs.c_str(), nobody, nobody), 0);
 
-    const std::vector<std::string> args = {std::string(QM_BINARY_DIR) + "/quillmark-check", "--type", "1",
+    // The program runs from a folder of its own that every user can reach: the checkout
+    // may lie below a folder that the unprivileged user cannot enter.
+    const ProgramCopy program;
+    ASSERT_FALSE(program.path.empty());
+    const std::vector<std::string> args = {program.path, "--type", "1",
                                            "--processes", "C", "--from", "2000-01-01", "--to", "2999-12-31",
                                            "--setting-dir", setting.string(), "--log-dir", logs.string(),
                                            top.string()};
@@ -319,6 +374,11 @@ TEST_F(UnreadableMediaTest, PermissionDeniedFoldersUnderTheHeadlessCommand) {
                  ";チェックファイル " + t + "SURVEY/SURVEY.XML\n"
                  "30401,SURVEY\\DOC,成果フォルダ名が測量情報管理ファイル(SURVEY.XML)に記述されていません,"
                  "/SURVEY/基礎情報/ドキュメント格納用フォルダ名\n"));
+    // The management file that cannot be read is its check's finding; what it describes is
+    // not reported missing.
+    EXPECT_EQ(readBytes(logs / "JobFileCheck_TSK_001.log"),
+              cp("10001,SURVEY\\TISEKI\\SURV_TSK.XML,0,フォルダ又はファイルを読み取れません,アクセスが拒否されました\n"));
+    EXPECT_FALSE(fs::exists(logs / "FolderCheck_000.Log") || fs::exists(logs / "FolderCheck_000.log"));
     EXPECT_NE(stdoutText.find("成果1枚目 ×"), std::string::npos) << stdoutText;
     EXPECT_NE(stdoutText.find("SURVEY\\DOC"), std::string::npos) << stdoutText;
     EXPECT_NE(stdoutText.find("フォルダ又はファイルを読み取れません"), std::string::npos) << stdoutText;

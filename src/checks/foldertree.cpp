@@ -40,6 +40,49 @@ struct InfoPattern {
     std::string description;
 };
 
+// The row each finding of a folder log is about (kNoParent when it names none). A log
+// writes every character that CP932 does not hold as '?', so each row's path is written
+// the same way (cp932HeldText) before it is compared: a finding stays on its entry whatever
+// characters the name holds. Entries whose paths the log writes alike (A−B.PDF and A😀B.PDF
+// both as A?B.PDF) share the findings of that place: the first finding of a kind (code
+// and message) goes to the first of them in tree order, the second to the second, and so on.
+std::vector<uint32_t> rowsOfLoggedPlaces(const std::vector<FolderRow>& rows, const std::vector<LoggedFinding>& findings) {
+    std::unordered_map<std::string, uint32_t> byPlace;            // the first row of each place
+    std::unordered_map<std::string, std::vector<uint32_t>> shared;  // every row of a place that several have
+    byPlace.reserve(rows.size());
+    for (uint32_t r = 0; r < rows.size(); ++r) {
+        const std::string& path = rows[r].relPath;
+        bool plain = true;  // ASCII only: the log holds it as it is
+        for (char c : path)
+            if (static_cast<unsigned char>(c) >= 0x80) { plain = false; break; }
+        std::string key = plain ? path : cp932HeldText(path);
+        const auto [it, first] = byPlace.emplace(key, r);
+        if (first) continue;
+        std::vector<uint32_t>& all = shared[std::move(key)];
+        if (all.empty()) all.push_back(it->second);
+        all.push_back(r);
+    }
+    std::unordered_map<std::string, size_t> taken;  // shared place, code and message: findings so far
+    std::vector<uint32_t> out;
+    out.reserve(findings.size());
+    for (const LoggedFinding& f : findings) {
+        auto it = byPlace.find(f.place);
+        if (it == byPlace.end()) {
+            out.push_back(kNoParent);
+            continue;
+        }
+        auto several = shared.find(f.place);
+        if (several == shared.end()) {
+            out.push_back(it->second);
+            continue;
+        }
+        const std::vector<uint32_t>& candidates = several->second;
+        const size_t k = taken[f.place + '\0' + std::to_string(f.number) + '\0' + f.message]++;
+        out.push_back(candidates[std::min(k, candidates.size() - 1)]);
+    }
+    return out;
+}
+
 }  // namespace
 
 Rgb folderRowColour(const FolderRow& row) {
@@ -241,13 +284,12 @@ bool FolderTree::setJobFileInfo(const std::string& jobFile) {
 }
 
 bool FolderTree::readErrorLog(const std::string& logFile) {
-    std::unordered_map<std::string, uint32_t> byPath;
-    byPath.reserve(rows_.size());
-    for (uint32_t r = 0; r < rows_.size(); ++r) byPath.emplace(rows_[r].relPath, r);
-    for (const LoggedFinding& f : readLogFindings(logFile, true, "readErrorLog")) {
-        auto it = byPath.find(f.place);
-        if (it == byPath.end()) continue;
-        FolderRow& row = rows_[it->second];
+    const std::vector<LoggedFinding> findings = readLogFindings(logFile, true, "readErrorLog", LogFields::Exact);
+    const std::vector<uint32_t> rowOf = rowsOfLoggedPlaces(rows_, findings);
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const LoggedFinding& f = findings[i];
+        if (rowOf[i] == kNoParent) continue;
+        FolderRow& row = rows_[rowOf[i]];
         if (f.number == kUnreadableCode && row.unreadable) continue;  // shown by the walk already
         if (!row.messages.empty()) row.messages += "\r\n";
         row.messages += f.message;

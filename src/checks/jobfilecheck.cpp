@@ -120,6 +120,17 @@ std::string lowerAscii(std::string_view s) {
     return out;
 }
 
+// A management file's place as the folder log names places: medium-relative with "\"
+// separators (its name alone when it lies outside the medium's top folder).
+std::string placeOnMedium(const std::string& file, const std::string& top) {
+    const std::string base = top.empty() ? std::string() : withTrailingSeparator(top);
+    std::string rel = !base.empty() && file.compare(0, base.size(), base) == 0 ? file.substr(base.size())
+                                                                              : fileNamePart(file);
+    for (char& c : rel)
+        if (c == nativeSeparator()) c = '\\';
+    return displayName(rel);
+}
+
 // Every CR LF, and any lone CR or LF, becomes one blank.
 std::string lineBreaksToBlanks(std::string_view s) {
     std::string out;
@@ -360,7 +371,12 @@ int16_t CJobFileCheck::checkJobFile(const std::string& strJobFile, const std::st
         if (!doc.load(strJobFile)) {
             answer = 1;
             const XmlParseError& err = doc.parseError();
-            if (err.errorCode != 0) {
+            if (err.readError != 0) {
+                // There, but not readable: what it holds is unknown, as for a folder the walk
+                // cannot list.
+                log.writeErrorLogXml(kUnreadableCode, placeOnMedium(strJobFile, allowedRoot_), 0, kUnreadableMessage,
+                                     readFailureReason(err.readError));
+            } else if (err.errorCode != 0) {
                 log.writeErrorLogXml(err.errorCode, "XML構文エラー(" + std::to_string(err.line) + "行)", 0,
                                      lineBreaksToBlanks(err.reason), "");
             }

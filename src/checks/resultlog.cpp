@@ -32,13 +32,14 @@ std::string findLogFile(const std::string& logPath, const std::string& name) {
     return withTrailingSeparator(logPath) + found.front().raw;
 }
 
-std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure, const char* routine) {
+std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure, const char* routine,
+                                           LogFields fields) {
     std::vector<LoggedFinding> out;
     CCsvRead csv;
     if (!csv.OpenFile(file)) return out;
     try {
         while (!csv.IsEof()) {
-            csv.ReadFile(true);
+            csv.ReadFile(fields == LogFields::Trimmed);
             std::string first = csv.ItemValue(0);
             if (!first.empty() && first[0] == ';') continue;
             LoggedFinding f;
@@ -74,7 +75,7 @@ bool failedLog(const std::vector<std::string>& failures, const std::string& logP
 
 }  // namespace
 
-MediumResult readMediumResult(const std::string& logPath, int number) {
+MediumResult readMediumResult(const std::string& logPath, int number, LogFields fields) {
     const std::vector<std::string> failures = logFailures();
     MediumResult m;
     m.number = number;
@@ -94,7 +95,7 @@ MediumResult readMediumResult(const std::string& logPath, int number) {
         }
         if (t.hasLog) {
             m.anyLog = true;
-            t.findings = readLogFindings(file, k == 0);
+            t.findings = readLogFindings(file, k == 0, "ReadLogFile", fields);
         }
         m.types.push_back(std::move(t));
     }
@@ -121,11 +122,42 @@ RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaN
     s.resultType = resultType;
     s.anyFinding = anyRunLog(logPath);
     for (int n = 1; n <= mediaNum + 1; ++n) {
-        s.media.push_back(readMediumResult(logPath, n <= mediaNum ? n : 0));
+        s.media.push_back(readMediumResult(logPath, n <= mediaNum ? n : 0, LogFields::Exact));
         for (const auto& t : s.media.back().types)
             if (!t.failure.empty()) s.anyLogFailure = true;
     }
     return s;
+}
+
+std::optional<EntryPlace> entryOfLoggedPlace(const std::string& mediumTop, const std::string& place) {
+    if (place.empty()) return std::nullopt;
+    EntryPlace found;
+    std::string folder = withTrailingSeparator(mediumTop);
+    for (size_t from = 0; from <= place.size();) {
+        size_t end = place.find('\\', from);
+        if (end == std::string::npos) end = place.size();
+        const std::string component = place.substr(from, end - from);
+        const Listing listing = listFolderNames(folder);
+        if (!listing.ok) return std::nullopt;
+        const DirEntry* match = nullptr;
+        for (const DirEntry& e : listing.entries) {
+            if (cp932HeldText(e.name) != component) continue;
+            if (match) return std::nullopt;  // two entries that the log writes alike
+            match = &e;
+        }
+        if (!match) return std::nullopt;
+        if (!found.name.empty()) {
+            found.name += '\\';
+            found.raw += '\\';
+        }
+        found.name += match->name;
+        found.raw += match->raw;
+        if (end == place.size()) break;
+        if (!match->isDir) return std::nullopt;
+        folder = withTrailingSeparator(folder + match->raw);
+        from = end + 1;
+    }
+    return found;
 }
 
 void markUnreadManagementFiles(RunSummary& summary, const std::vector<std::string>& mediumPaths) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,20 +51,35 @@ extern const std::array<CheckTypeInfo, 4> kCheckTypes;
 
 // Finds a log file in the log folder ignoring letter case; "" when absent.
 std::string findLogFile(const std::string& logPath, const std::string& name);
+// How a log's fields are read: Trimmed loses the blanks at both ends of each field (as
+// the result view reads), Exact keeps every field as the log holds it.
+enum class LogFields { Trimmed, Exact };
 // Reads one log: structure layout (isStructure) or management-file layout. A failure is
 // shown in a box captioned with routine.
 std::vector<LoggedFinding> readLogFindings(const std::string& file, bool isStructure,
-                                           const char* routine = "ReadLogFile");
+                                           const char* routine = "ReadLogFile",
+                                           LogFields fields = LogFields::Trimmed);
 // One medium's four logs (number 0: the whole delivery's structure log only), read afresh.
-MediumResult readMediumResult(const std::string& logPath, int number);
+MediumResult readMediumResult(const std::string& logPath, int number, LogFields fields = LogFields::Trimmed);
 // Whether any check log of the run is in the log folder (the overall verdict).
 bool anyRunLog(const std::string& logPath);
 // The ○/× of the media list without reading the logs: whether any of the medium's four
 // logs exists; for 0, whether any log of the whole delivery ("*000.log") exists.
 bool mediumHasLog(const std::string& logPath, int number);
-// The logs of a run; a check whose log is named by logFailures() is marked as failed
-// (never ○), whether or not anything of it reached the file.
+// The logs of a run, every field exactly as logged; a check whose log is named by
+// logFailures() is marked as failed (never ○), whether or not anything of it reached the file.
 RunSummary readRunSummary(const std::string& logPath, int resultType, int mediaNum);
+// The entry of a medium that a place of its folder log names. A log holds a name as
+// cp932HeldText writes it (a character CP932 does not hold becomes '?'), so the place is
+// matched component by component against the entries' names written the same way.
+// name: the entry's path as displayed; raw: as the file system holds it ("\"-separated,
+// medium-relative). nullopt when the place names no entry, or more than one at some level.
+struct EntryPlace {
+    std::string name;
+    std::string raw;
+};
+std::optional<EntryPlace> entryOfLoggedPlace(const std::string& mediumTop, const std::string& place);
+
 // A management file that is not on its medium and lies in a folder that the medium's
 // folder check could not read (10001) was not checked: it is unknown, not missing. Its
 // check is marked as failed with the folder named, so that it is never ○.

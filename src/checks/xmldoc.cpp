@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -465,10 +466,20 @@ enum class ReadResult { Ok, Missing, Link, NotPlain, TooLarge, Failed };
 // The system's error number of the last read that ended in ReadResult::Failed.
 thread_local int t_readErrno = 0;
 
+// A failure given by a test in place of the system's answer (setXmlReadFaultForTesting).
+std::atomic<XmlReadFault> g_readFault{nullptr};
+
 // Opens a regular file for reading, without following a link in its last component and
 // without waiting on a named pipe or device; not one larger than maxBytes. On Ok, fd is
 // open and st holds the file's status.
 ReadResult openPlainFile(const std::string& path, uint64_t maxBytes, int& fd, struct stat& st) {
+    if (const XmlReadFault fault = g_readFault.load(std::memory_order_relaxed)) {
+        if (const int err = fault(path)) {
+            fd = -1;
+            t_readErrno = err;
+            return err == ENOENT || err == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+        }
+    }
     fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ELOOP) return ReadResult::Link;
@@ -1433,6 +1444,7 @@ bool XmlDocument::load(const std::string& path) {
     ReadResult read = path.empty() ? ReadResult::Missing : openPlainFile(path, kMaxXmlFileBytes, fd, fileStatus);
     if (read != ReadResult::Ok) {
         error_ = {-readFailureCode(read), 0, readFailure(read, "ファイル", shown)};
+        if (read == ReadResult::Failed) error_.readError = t_readErrno;
         return false;
     }
     FileStamp stamp;
@@ -1451,6 +1463,7 @@ bool XmlDocument::load(const std::string& path) {
     ::close(fd);
     if (read != ReadResult::Ok) {
         error_ = {-readFailureCode(read), 0, readFailure(read, "ファイル", shown)};
+        if (read == ReadResult::Failed) error_.readError = t_readErrno;
         return false;
     }
 
@@ -1478,6 +1491,8 @@ std::vector<XmlNode> XmlDocument::selectNodes(const std::string& path) const {
 std::string XmlDocument::declaredEncoding() const { return impl_->declaration.encoding; }
 
 bool XmlDocument::hasXmlDeclaration() const { return impl_->declaration.present; }
+
+void setXmlReadFaultForTesting(XmlReadFault fault) { g_readFault.store(fault); }
 
 bool CheckXmlParser() {
     initLibrary();

@@ -17,6 +17,9 @@ struct XmlParseError {
     int32_t errorCode = 0;  // negative: the parser's code negated; 0 after a good load
     int32_t line = 0;       // 1-based, 0 when unknown
     std::string reason;     // Japanese reason, then the parser's own text
+    // The system's error number when the document itself is there but could not be read
+    // (permission denied, an I/O error), else 0.
+    int readError = 0;
 };
 
 enum XmlNodeType : int { kXmlElement = 1, kXmlAttribute = 2, kXmlText = 3, kXmlProcessingInstruction = 7,
@@ -36,7 +39,9 @@ class XmlDocument;
 //   kXmlContentAllowance plus kXmlContentPerByteRead times the document's size (one byte
 //   of Shift_JIS can become three of UTF-8).
 inline constexpr uint64_t kMaxXmlFileBytes = 128ull << 20;
-inline constexpr uint64_t kMaxXmlExternalBytes = 128ull << 20;
+// A delivery's DTDs are a few kilobytes; the parser takes DTD text at some 25 to 50 MB/s,
+// so this budget also bounds the time a load spends on DTDs to well under a second.
+inline constexpr uint64_t kMaxXmlExternalBytes = 16ull << 20;
 inline constexpr uint64_t kMaxXmlElements = 1000000;
 inline constexpr uint64_t kXmlContentAllowance = 16ull << 20;
 inline constexpr uint64_t kXmlContentPerByteRead = 3;
@@ -120,6 +125,12 @@ private:
     std::unique_ptr<Impl> impl_;
     XmlParseError error_;
 };
+
+// For tests: a failure to give in place of the system's answer when a document, DTD or
+// entity file is opened for reading; a non-zero answer is taken as the errno of the open.
+// nullptr removes it.
+using XmlReadFault = int (*)(const std::string& path);
+void setXmlReadFaultForTesting(XmlReadFault fault);
 
 // Shares parses among the loads of one piece of work (a check run, one medium). While a
 // scope lives on this thread, XmlDocument::load parses each file once and hands every

@@ -1,6 +1,7 @@
 // The summary of a run as text and as JSON.
 #include "cli/summary.h"
 
+#include "foundation/platform.h"
 #include "foundation/text.h"
 
 #include <cstdio>
@@ -49,6 +50,16 @@ std::string jsonPathFields(const std::string& key, const std::string& text) {
 }
 
 const char* mark(bool ok) { return ok ? "○" : "×"; }
+
+// The place of a finding of a medium's folder log as JSON fields. A log writes '?' for
+// every character that CP932 does not hold; such a place is matched with the medium's
+// entries, and the entry's true name given ("place", with "placeBytes" when its bytes are
+// not UTF-8). Any other place, or one that names no single entry, is given as logged.
+std::string placeFields(const qm::LoggedFinding& f, const std::string& mediumTop, bool folderLog) {
+    if (folderLog && !mediumTop.empty() && f.place.find('?') != std::string::npos)
+        if (const auto entry = qm::entryOfLoggedPlace(mediumTop, f.place)) return jsonPathFields("place", entry->raw);
+    return jsonPathFields("place", f.place);
+}
 
 std::string verdictText(const Report& r) {
     if (!r.problems.empty()) return "チェックを正しく行えなかったため、結果は成果の判定になりません。";
@@ -143,6 +154,7 @@ void printText(std::ostream& out, const Report& r) {
 
 std::string jsonReport(const Report& r) {
     const qm::RunSummary& s = *r.summary;
+    const qm::ListingCacheScope listings;  // places matched with a medium's entries list each folder once
     std::string o = "{\n";
     o += "  \"resultType\": " + std::to_string(s.resultType) + ",\n";
     o += "  \"resultTypeName\": " + jsonString(qm::GetResultTypeName(static_cast<int16_t>(s.resultType))) + ",\n";
@@ -166,6 +178,7 @@ std::string jsonReport(const Report& r) {
             o += ", " + jsonPathFields("path", rec.path) + ", \"driveType\": " + std::to_string(rec.driveType) +
                  ", \"volumeSerial\": " + std::to_string(rec.volumeNo);
         }
+        const std::string top = mediumPath(r, m);
         o += ", \"result\": " + jsonString(mark(!m.anyLog)) + ", \"count\": " + std::to_string(countOf(m)) +
              ", \"checks\": [";
         for (size_t k = 0; k < m.types.size(); ++k) {
@@ -179,7 +192,7 @@ std::string jsonReport(const Report& r) {
                 const auto& f = t.findings[j];
                 o += j ? ",\n        {" : "\n        {";
                 o += "\"code\": " + std::to_string(f.number) + ", \"location\": " + jsonString(f.location()) + ", " +
-                     jsonPathFields("place", f.place) + ", \"occurrence\": " + std::to_string(f.occurrence) +
+                     placeFields(f, top, t.key == "Folder") + ", \"occurrence\": " + std::to_string(f.occurrence) +
                      ", \"message\": " + jsonString(f.message) + ", \"item\": " + jsonString(f.item) + "}";
             }
             o += t.findings.empty() ? "]}" : "\n      ]}";

@@ -109,11 +109,11 @@ bool CErrorLog::writeLine(const std::string& utf8Line, const char* caption) {
     }
     std::string bytes;
     if (!comment_.empty()) {
-        bytes += toCp932(withoutLineBreaks(comment_));
+        bytes += toCp932Held(withoutLineBreaks(comment_));
         bytes += "\r\n";
         comment_.clear();
     }
-    bytes += toCp932(utf8Line);
+    bytes += toCp932Held(utf8Line);
     bytes += "\r\n";
     errno = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() || std::fflush(file_) != 0) {

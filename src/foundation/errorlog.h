@@ -1,5 +1,6 @@
 // Check log writer: one finding per CP932 line with CR LF, appended to a log file that
-// comes into existence with its first finding.
+// comes into existence with its first finding. Every character that CP932 does not hold
+// is written as '?' (toCp932Held), so that a logged name never names another file.
 #pragma once
 
 #include <cstdint>

@@ -482,6 +482,48 @@ std::string displayName(std::string_view raw) {
     return out;
 }
 
+bool cp932Holds(char32_t cp) {
+    if (cp >= 0x10000) return false;  // includes invalid bytes
+    const uint16_t code = codeOfChar(cp);
+    if (code == 0x3F) return cp == U'?';
+    const Cp932Decoder& d = decoder();
+    if (!d.ok) return true;  // no tables to read the code back with: take the converter's word
+    const uint16_t back = code < 0x100 ? d.single[code] : d.pair[code];
+    return back == cp;
+}
+
+std::string cp932HeldText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t from = i;
+        const char32_t c = nextChar(utf8, i);
+        if (c < 0x80 || cp932Holds(c)) out.append(utf8.substr(from, i - from));
+        else out += '?';
+    }
+    return out;
+}
+
+std::string toCp932Held(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextChar(utf8, i);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        if (!cp932Holds(c)) {
+            out += '?';
+            continue;
+        }
+        const uint16_t code = codeOfChar(c);
+        if (code > 0xFF) out += static_cast<char>(code >> 8);
+        out += static_cast<char>(code & 0xFF);
+    }
+    return out;
+}
+
 std::vector<uint16_t> cp932Codes(std::string_view utf8) {
     std::vector<uint16_t> out;
     out.reserve(utf8.size());

@@ -25,6 +25,19 @@ bool isValidUtf8(std::string_view s);
 // U+FFFD for every byte that fits neither.
 std::string displayName(std::string_view raw);
 
+// Whether CP932 holds the character: it has a code, and that code decodes back to the
+// same character. Some characters are written one way only (U+2212 MINUS SIGN as 0x817C,
+// which reads back as U+FF0D FULLWIDTH HYPHEN-MINUS; U+00A5 as 0x5C, a backslash); those,
+// like characters without a code, are not held.
+bool cp932Holds(char32_t cp);
+// Text as the logs and printouts hold it: every character that CP932 does not hold (and
+// every byte that is not UTF-8) becomes '?', a character no Windows file name holds, so
+// that a name written this way never names another file. Characters CP932 holds stay as
+// they are, so this is also the text of the CP932 line read back.
+std::string cp932HeldText(std::string_view utf8);
+// The same text as CP932 bytes (what a log line is written as).
+std::string toCp932Held(std::string_view utf8);
+
 // CP932 codes of the characters of a UTF-8 string, one per character:
 // 0..255 for single-byte characters, lead*256+trail for double-byte ones,
 // 0x3F for characters without a CP932 code (and for invalid UTF-8 bytes).
