@@ -2,7 +2,7 @@
 // before it shows page 1, and drawing every page as printing does.
 // Usage: bench_pagecount [ROWS] [RUNS] [deep]
 // deep: the files lie 27 levels down, below a nest of 26 folders.
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "printing/layout/fonts.h"
 #include "printing/layout/pagelayout.h"
 #include "printing/layout/render.h"

@@ -12,11 +12,11 @@
 // the medium with the deliverables list fed after it, as the check run window does, and
 // tells how much of the run the list took.
 #include "checks/checkrun.h"
-#include "checks/doclist.h"
-#include "checks/foldertree.h"
+#include "models/doclist.h"
+#include "models/foldertree.h"
 #include "checks/inspection.h"
 #include "foundation/appstate.h"
-#include "checks/xmltree.h"
+#include "models/xmltree.h"
 #include "foundation/platform.h"
 #include "printing/layout/fonts.h"
 #include "views/folderview.h"

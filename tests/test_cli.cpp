@@ -1,6 +1,6 @@
 // quillmark-check as a user meets it: its help, the folders it is given, its log
 // folder, its setting folder, its dates and what it prints.
-#include "checks/foldertree.h"
+#include "models/foldertree.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "foundation/text.h"

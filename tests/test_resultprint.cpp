@@ -1,6 +1,6 @@
 // The check-result document printed for one selection of the result view.
-#include "checks/resultprint.h"
-#include "checks/resultreport.h"
+#include "models/resultprint.h"
+#include "models/resultreport.h"
 
 #include <gtest/gtest.h>
 

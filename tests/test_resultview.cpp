@@ -1,6 +1,6 @@
 // The result view's decisions: marks and rows read back from logs, and where a medium is
 // looked for again after the run.
-#include "checks/resultview.h"
+#include "models/resultview.h"
 
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"

@@ -2,7 +2,7 @@
 // validation in field order, presets, the judgements shown, the inspection of medium 1,
 // and a stop that ends the walk of a large medium.
 #include "checks/checkrun.h"
-#include "checks/runsetup.h"
+#include "models/runsetup.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "run_fixture.h"

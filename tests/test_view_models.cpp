@@ -1,7 +1,7 @@
 // The models behind the folder structure view, the XML view and the deliverables list.
-#include "checks/doclist.h"
-#include "checks/foldertree.h"
-#include "checks/xmltree.h"
+#include "models/doclist.h"
+#include "models/foldertree.h"
+#include "models/xmltree.h"
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"

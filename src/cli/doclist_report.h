@@ -4,7 +4,7 @@
 #pragma once
 
 #include "checks/checkrun.h"
-#include "checks/doclist.h"
+#include "models/doclist.h"
 
 #include <ostream>
 #include <string>

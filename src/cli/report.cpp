@@ -1,7 +1,7 @@
 #ifdef QM_HAVE_REPORT
 #include "cli/report.h"
 
-#include "checks/resultreport.h"
+#include "models/resultreport.h"
 #include "printing/layout/fonts.h"
 #include "printing/layout/render.h"
 

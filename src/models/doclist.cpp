@@ -1,4 +1,4 @@
-#include "checks/doclist.h"
+#include "models/doclist.h"
 
 #include "checks/xmldoc.h"
 #include "foundation/csvread.h"

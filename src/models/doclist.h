@@ -3,7 +3,7 @@
 #pragma once
 
 #include "checks/inspection.h"
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "foundation/text.h"
 
 #include <array>

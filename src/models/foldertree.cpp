@@ -1,4 +1,4 @@
-#include "checks/foldertree.h"
+#include "models/foldertree.h"
 
 #include "checks/foldercheck.h"
 #include "checks/jobfilecheck.h"

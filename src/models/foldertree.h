@@ -3,10 +3,10 @@
 // SURV_TSK.XML, and the findings of the medium's folder check log.
 #pragma once
 
-#include "checks/outline.h"
-#include "checks/printdoc.h"
-#include "checks/rgb.h"
-#include "checks/stoppoint.h"
+#include "models/outline.h"
+#include "models/printdoc.h"
+#include "models/rgb.h"
+#include "models/stoppoint.h"
 
 #include <atomic>
 #include <chrono>

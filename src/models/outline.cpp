@@ -1,4 +1,4 @@
-#include "checks/outline.h"
+#include "models/outline.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "checks/resultprint.h"
+#include "models/resultprint.h"
 
 #include "foundation/platform.h"
 

@@ -3,7 +3,7 @@
 // sub-title. The result view's print command and the headless program's report share it.
 #pragma once
 
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "checks/resultlog.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "checks/resultreport.h"
+#include "models/resultreport.h"
 
-#include "checks/resultprint.h"
+#include "models/resultprint.h"
 
 namespace qm {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "checks/checkrun.h"
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "checks/resultlog.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "checks/resultview.h"
+#include "models/resultview.h"
 
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"

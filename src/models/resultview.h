@@ -5,7 +5,7 @@
 
 #include "checks/checkrun.h"
 #include "checks/resultlog.h"
-#include "checks/rgb.h"
+#include "models/rgb.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "checks/runsetup.h"
+#include "models/runsetup.h"
 
 #include "foundation/appstate.h"
 #include "foundation/platform.h"

@@ -1,4 +1,4 @@
-#include "checks/xmltree.h"
+#include "models/xmltree.h"
 
 #include "checks/resultlog.h"
 #include "foundation/messages.h"

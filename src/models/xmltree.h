@@ -3,9 +3,9 @@
 // the file's element check log placed by element path and occurrence.
 #pragma once
 
-#include "checks/outline.h"
-#include "checks/printdoc.h"
-#include "checks/stoppoint.h"
+#include "models/outline.h"
+#include "models/printdoc.h"
+#include "models/stoppoint.h"
 #include "checks/xmldoc.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 // is installed, so the preview, the paper and a saved PDF break lines and pages alike.
 #pragma once
 
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "printing/layout/metrics.h"
 #include "printing/layout/textmeasure.h"
 #include "printing/layout/viewlogic.h"

@@ -1,7 +1,7 @@
 #include "views/checkresultview.h"
 
 #include "checks/inspection.h"
-#include "checks/resultprint.h"
+#include "models/resultprint.h"
 #include "foundation/appstate.h"
 #include "foundation/errorlog.h"
 #include "foundation/messages.h"

@@ -5,7 +5,7 @@
 
 #include "checks/checkrun.h"
 #include "checks/resultlog.h"
-#include "checks/resultview.h"
+#include "models/resultview.h"
 
 #include <QDialog>
 

@@ -3,7 +3,7 @@
 // are kept in the list, so a later showing comes back to them.
 #pragma once
 
-#include "checks/doclist.h"
+#include "models/doclist.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

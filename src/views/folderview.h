@@ -2,7 +2,7 @@
 // time, description and the folder check's findings, as an outline.
 #pragma once
 
-#include "checks/foldertree.h"
+#include "models/foldertree.h"
 #include "views/outlinemodel.h"
 
 #include <QDialog>

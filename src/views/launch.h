@@ -14,7 +14,7 @@ namespace qm {
 struct AppState;
 struct MediumRecord;
 class DeliverablesList;
-namespace print { struct PrintDocument; }  // checks/printdoc.h
+namespace print { struct PrintDocument; }  // models/printdoc.h
 }  // namespace qm
 
 namespace qm::desktop {

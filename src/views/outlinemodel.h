@@ -3,7 +3,7 @@
 // cell shows.
 #pragma once
 
-#include "checks/outline.h"
+#include "models/outline.h"
 
 #include <QAbstractItemModel>
 

@@ -3,7 +3,7 @@
 // read-only text window for a file that does not load as XML.
 #pragma once
 
-#include "checks/xmltree.h"
+#include "models/xmltree.h"
 #include "views/outlinemodel.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "workflow/checkrundialog.h"
 
-#include "checks/doclist.h"
-#include "checks/runsetup.h"
+#include "models/doclist.h"
+#include "models/runsetup.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"

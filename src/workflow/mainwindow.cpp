@@ -1,7 +1,7 @@
 #include "workflow/mainwindow.h"
 
 #include "checks/inspection.h"
-#include "checks/runsetup.h"
+#include "models/runsetup.h"
 #include "checks/xmldoc.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"

@@ -1,6 +1,6 @@
 #include "workflow/smalldialogs.h"
 
-#include "checks/runsetup.h"
+#include "models/runsetup.h"
 #include "workflow/appicon.h"
 #include "workflow/browsefolder.h"
 

@@ -2,7 +2,7 @@
 // sink that records what each page shows.
 #pragma once
 
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "printing/layout/pagelayout.h"
 #include "printing/layout/render.h"
 

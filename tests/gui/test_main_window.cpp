@@ -4,7 +4,7 @@
 // view command's result type question; checking disabled without a log folder; closing
 // removes the run's logs unless a headless check holds the folder.
 #include "checks/resultlog.h"
-#include "checks/resultview.h"
+#include "models/resultview.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "gui/modal.h"

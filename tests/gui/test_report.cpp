@@ -1,7 +1,7 @@
 // The PDF report of the headless check: one document per check with findings, as many pages
 // as the layout gives, every finding in its text; a clean delivery gives one page. Writing
 // it changes neither the logs nor the exit status.
-#include "checks/resultreport.h"
+#include "models/resultreport.h"
 #include "layout_fixture.h"
 #include "printing/layout/fonts.h"
 

@@ -1,7 +1,7 @@
 // The folder structure view, the XML view with its text window, and the deliverables list,
 // on the bundled samples after a check.
 #include "checks/checkrun.h"
-#include "checks/doclist.h"
+#include "models/doclist.h"
 #include "checks/inspection.h"
 #include "foundation/appstate.h"
 #include "foundation/errorlog.h"

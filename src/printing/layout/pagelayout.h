@@ -4,7 +4,7 @@
 // printer and a PDF break lines and pages alike.
 #pragma once
 
-#include "checks/printdoc.h"
+#include "models/printdoc.h"
 #include "printing/layout/metrics.h"
 #include "printing/layout/textmeasure.h"
 
