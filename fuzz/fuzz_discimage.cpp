@@ -16,8 +16,7 @@ void walk(const qm::DiscImage& img, const std::string& rel, int& budget) {
     for (const auto& e : *entries) {
         if (--budget < 0) return;
         const std::string path = rel.empty() ? e.name : rel + "\\" + e.name;
-        if (img.find(path) == nullptr && path.find_first_of("/\\", rel.size() + 1) == std::string::npos &&
-            e.name != "." && e.name != "..")
+        if (img.find(path) == nullptr && e.name.find_first_of("/\\") == std::string::npos && e.name != ".")
             __builtin_trap();  // an indexed name must be found again
         if (e.isDir) {
             walk(img, path, budget);
