@@ -223,6 +223,18 @@ Recognition recognise(const std::vector<uint8_t>& head) {
 
 void quietLog(cdio_log_level_t, const char*) {}
 
+uint32_t descriptorSerial(const std::vector<uint8_t>& d) {
+    uint8_t p[4] = {0, 0, 0, 0};
+    for (size_t i = 0; i + 3 < d.size() && i < kBlock; i += 4) {
+        p[3] = uint8_t(p[3] + d[i]);
+        p[2] = uint8_t(p[2] + d[i + 1]);
+        p[1] = uint8_t(p[1] + d[i + 2]);
+        p[0] = uint8_t(p[0] + d[i + 3]);
+    }
+    const uint32_t serial = le32(p);
+    return serial != 0 ? serial : 1;
+}
+
 struct UdfPartition {
     bool used = false;
     uint32_t start = 0, length = 0;  // physical partition
@@ -231,32 +243,6 @@ struct UdfPartition {
 };
 
 }  // namespace
-
-const std::vector<DiscMedium>& discMedia() {
-    static const std::vector<DiscMedium> media = {
-        {"CD-R", 360000ull * kBlock},         {"DVD-R", 2298496ull * kBlock},
-        {"DVD-R DL", 4171712ull * kBlock},    {"BD-R", 12219392ull * kBlock},
-        {"BD-R DL", 24438784ull * kBlock},
-    };
-    return media;
-}
-
-std::string DiscFacts::fileSystems() const {
-    std::vector<std::string> parts;
-    if (udf) {
-        char rev[16];
-        std::snprintf(rev, sizeof rev, "%x.%02x", udfRevision >> 8, udfRevision & 0xFF);
-        parts.push_back(std::string("UDF ") + (udfRevision ? rev : ""));
-        if (!udfRevision) parts.back().pop_back();
-    }
-    if (iso9660) parts.push_back(isoLevel ? "ISO 9660 レベル " + std::to_string(isoLevel) : "ISO 9660");
-    if (joliet) parts.push_back("Joliet");
-    if (rockRidge) parts.push_back("Rock Ridge");
-    std::string out;
-    for (const auto& p : parts) out += (out.empty() ? "" : " / ") + p;
-    if (bridge()) out += "（UDF/ISO 9660 ブリッジ）";
-    return out;
-}
 
 // Sector access through libcdio: the ISO 9660 handle where the image has one, else
 // the UDF handle. Reads past the end of the image make it truncated.
@@ -580,6 +566,7 @@ struct DiscIndexer {
             else if (tagOk(b.data(), 6) && lvd.empty()) lvd = b;
         }
         if (lvd.empty() || pds.empty()) corrupt("UDF のボリューム記述子がありません");
+        img.facts_.volumeSerial = descriptorSerial(lvd);
         img.facts_.udfRevision = le16(lvd.data() + 240);
         if (le32(lvd.data() + 212) != kBlock) {
             reason = "UDF の論理ブロックが 2048 バイトではありません";
@@ -778,6 +765,7 @@ struct DiscIndexer {
         if (!udfRead) {
             if (x.joliet) {
                 x.tree = "Joliet";
+                x.volumeSerial = descriptorSerial(svd);
                 x.label = utf16be(svd.data() + 40, 32);
                 walkIso(svd.data() + 156, true, true, false, survey);
                 IsoSurvey primary;
@@ -785,6 +773,7 @@ struct DiscIndexer {
                 survey = primary;
             } else {
                 x.tree = "ISO 9660";
+                x.volumeSerial = descriptorSerial(pvd);
                 x.label = latin1(pvd.data() + 40, 32);
                 walkIso(pvd.data() + 156, false, true, !x.udf, survey);
             }

@@ -74,6 +74,11 @@ struct DiscFacts {
     std::string tree;            // the tree read: "UDF", "Joliet" or "ISO 9660"
     std::string note;            // why a tree other than the one Windows shows was read (empty: none)
     std::string label;           // the volume label of the tree read
+    // The volume serial number of an image medium: the volume descriptor of the tree read
+    // (ISO 9660: the primary one, Joliet: the supplementary one, UDF: the logical volume
+    // descriptor) summed byte by byte into four bytes, as Windows numbers an ISO 9660 CD;
+    // 1 where that sum is 0, so that 0 stays "unknown".
+    uint32_t volumeSerial = 0;
     uint64_t imageSize = 0;      // bytes of the image file
     // Names that ISO 9660 level 1 does not hold (8+3 characters of A-Z, 0-9 and "_",
     // folders at most 8 levels deep), as "\"-separated medium-relative paths; only when
