@@ -1,5 +1,6 @@
 #include "checks/checkpath.h"
 
+#include "foundation/imagemount.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 
@@ -26,7 +27,18 @@ std::string absoluteLocation(const std::string& location) {
 
 bool CheckPath(std::string& location) {
     try {
-        location = withTrailingSeparator(absoluteLocation(location));
+        location = absoluteLocation(location);
+        // A disc image is opened as a medium; its top folder is the image's path with a
+        // separator, and it is judged below like any folder.
+        if (!liesInImage(location) && looksLikeImageFile(location)) {
+            std::string top, problem;
+            if (!mountImage(location, top, problem)) {
+                showMessage(kLocationCaption, problem + "\n\n" + location);
+                return false;
+            }
+            location = top;
+        }
+        location = withTrailingSeparator(location);
 
         VolumeInfo volume;
         if (!GetVolumeInfo(location, volume)) {

@@ -1,6 +1,7 @@
 #include "checks/xmltree.h"
 
 #include "checks/resultlog.h"
+#include "foundation/imagemount.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -146,8 +147,11 @@ print::PrintDocument XmlTree::printDocument() const {
 }
 
 std::string readXmlFileText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes, why;
+    if (readImageFile(file, kMaxXmlFileBytes, bytes, why) == ImageRead::NotImage) {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     // The encoding named in the XML declaration, if the file begins with one.
     std::string declared;
     if (bytes.rfind("<?xml", 0) == 0) {

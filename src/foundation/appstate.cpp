@@ -1,6 +1,8 @@
 // Program-wide state: folders, log folder and dates.
 #include "foundation/appstate.h"
 
+#include "foundation/imagemount.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -101,6 +103,18 @@ bool isRunLogName(const std::string& name) {
 }
 
 std::string logFolderOverlap(const std::string& logFolder, const std::string& medium) {
+    // A disc image is a file: logs beside it leave it alone, unless it bears a name that
+    // the clearing of a log folder removes.
+    if (const std::string image = imageFileOf(medium); !image.empty()) {
+        const std::filesystem::path file = resolvedFolder(image);
+        const std::string name = file.filename().string();
+        if (!liesWithin(file.parent_path(), resolvedFolder(logFolder).string()) ||
+            !liesWithin(resolvedFolder(logFolder), file.parent_path().string()) ||
+            !(isRunLogName(name) || LikeMatchNoCase(name, "*.log")))
+            return {};
+        return "ログフォルダの中に成果メディアがあります: " + withoutTrailingSeparators(logFolder) + "（成果: " +
+               withoutTrailingSeparators(medium) + "）";
+    }
     const std::filesystem::path log = resolvedFolder(logFolder);
     const std::filesystem::path top = resolvedFolder(medium);
     if (liesWithin(log, top.string())) {
