@@ -1,6 +1,7 @@
 // The summary of a run as text and as JSON.
 #include "cli/summary.h"
 
+#include "cli/imagesection.h"  // media given as disc images
 #include "foundation/text.h"
 
 #include <cstdio>
@@ -165,6 +166,7 @@ std::string jsonReport(const Report& r) {
             const auto& rec = (*r.media)[m.number - 1];
             o += ", " + jsonPathFields("path", rec.path) + ", \"driveType\": " + std::to_string(rec.driveType) +
                  ", \"volumeSerial\": " + std::to_string(rec.volumeNo);
+            o += imageJsonMember(rec.path, m.number);  // a medium given as a disc image
         }
         o += ", \"result\": " + jsonString(mark(!m.anyLog)) + ", \"count\": " + std::to_string(countOf(m)) +
              ", \"checks\": [";
