@@ -36,4 +36,22 @@ std::string DiscFacts::fileSystems() const {
     return out;
 }
 
+#ifndef QM_HAVE_DISCIMAGE
+// Built without the reader, no image is ever opened (mountImage refuses every one), so
+// the members that images as media name are never called.
+struct DiscImage::Source {};
+DiscImage::DiscImage() = default;
+DiscImage::~DiscImage() = default;
+bool DiscImage::looksLikeImage(const std::string&) { return false; }
+const DiscEntry* DiscImage::find(std::string_view) const { return nullptr; }
+bool DiscImage::isFolder(std::string_view) const { return false; }
+const std::vector<DiscEntry>* DiscImage::entries(std::string_view) const { return nullptr; }
+Listing DiscImage::list(std::string_view) const { return {}; }
+bool DiscImage::readFile(std::string_view, std::string& bytes, std::string& reason, uint64_t) const {
+    bytes.clear();
+    reason = "ディスクイメージはこの版では扱えません。";
+    return false;
+}
+#endif
+
 }  // namespace qm
