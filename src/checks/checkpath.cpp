@@ -30,10 +30,12 @@ bool CheckPath(std::string& location) {
         location = absoluteLocation(location);
         // A disc image is opened as a medium; its top folder is the image's path with a
         // separator, and it is judged below like any folder.
-        if (!liesInImage(location) && looksLikeImageFile(location)) {
+        std::string bare = location;
+        while (bare.size() > 1 && bare.back() == nativeSeparator()) bare.pop_back();
+        if (!liesInImage(bare) && looksLikeImageFile(bare)) {
             std::string top, problem;
-            if (!mountImage(location, top, problem)) {
-                showMessage(kLocationCaption, problem + "\n\n" + location);
+            if (!mountImage(bare, top, problem)) {
+                showMessage(kLocationCaption, problem + "\n\n" + bare);
                 return false;
             }
             location = top;
