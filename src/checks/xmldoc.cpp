@@ -1573,14 +1573,8 @@ bool XmlDocument::loadFromImage(LoadStateRef stRef, const std::string& shown) {
         error_ = {-XML_IO_EACCES, 0, "許可されたフォルダの外にあるファイルの読み込みを拒否しました: " + shown};
         return false;
     }
-    std::string bytes, reason;
-    const ImageRead read = readImageFile(st.docPath, kMaxXmlFileBytes, bytes, reason);
-    if (read != ImageRead::Ok) {
-        error_ = {-imageReadFailureCode(read), 0, imageReadFailure(read, "ファイル", shown, reason)};
-        return false;
-    }
-    FileStamp stamp;
-    stamp.size = bytes.size();
+    // An open image does not change: its path names the same bytes for the whole run.
+    const FileStamp stamp;
     if (!t_scopes.empty()) {
         if (std::shared_ptr<CacheEntry> hit = findShared(st.docPath, stamp, st.rootReal)) {
             impl_->doc = hit->outcome.doc;
@@ -1588,6 +1582,12 @@ bool XmlDocument::loadFromImage(LoadStateRef stRef, const std::string& shown) {
             error_ = hit->outcome.error;
             return impl_->doc != nullptr;
         }
+    }
+    std::string bytes, reason;
+    const ImageRead read = readImageFile(st.docPath, kMaxXmlFileBytes, bytes, reason);
+    if (read != ImageRead::Ok) {
+        error_ = {-imageReadFailureCode(read), 0, imageReadFailure(read, "ファイル", shown, reason)};
+        return false;
     }
     ParseOutcome outcome = parseDocument(bytes, st);
     bytes = std::string();

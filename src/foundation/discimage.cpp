@@ -986,14 +986,20 @@ bool DiscImage::readFile(std::string_view relPath, std::string& bytes, std::stri
             reason = "複数の領域に分かれたファイルは読み取れません";
             return false;
         }
-        const uint32_t sectors = uint32_t((e.size + kBlock - 1) / kBlock);
-        std::vector<uint8_t> buf(size_t(sectors) * kBlock);
-        for (uint32_t done = 0; done < sectors;) {
-            const uint32_t n = std::min<uint32_t>(sectors - done, 64);
-            src_->read(uint32_t(where) + uint64_t(done), n, buf.data() + size_t(done) * kBlock);
+        // Whole sectors straight into the answer, the last one through a block of its own.
+        const uint32_t whole = uint32_t(e.size / kBlock);
+        bytes.resize(size_t(e.size));
+        auto* out = reinterpret_cast<uint8_t*>(bytes.data());
+        for (uint32_t done = 0; done < whole;) {
+            const uint32_t n = std::min<uint32_t>(whole - done, 64);
+            src_->read(uint32_t(where) + uint64_t(done), n, out + size_t(done) * kBlock);
             done += n;
         }
-        bytes.assign(buf.begin(), buf.begin() + long(e.size));
+        if (const size_t rest = size_t(e.size % kBlock)) {
+            uint8_t last[kBlock];
+            src_->read(uint32_t(where) + uint64_t(whole), 1, last);
+            std::memcpy(out + size_t(whole) * kBlock, last, rest);
+        }
         return true;
     } catch (const Fail& f) {
         reason = f.kind == DiscProblem::TooLarge ? "ファイルが大きすぎます" : f.text;
