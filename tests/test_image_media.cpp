@@ -1,6 +1,10 @@
 // Disc images given to quillmark-check as media: the logs of an image are those of the
 // same tree as a folder, images and folders mix across media, the image section tells
 // what only an image shows, and an image that cannot be read ends the run with exit 2.
+#include "checks/resultreport.h"
+#include "checks/xmldoc.h"
+#include "foundation/imagemount.h"
+#include "foundation/platform.h"
 #include "run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -181,4 +185,64 @@ TEST_F(ImageMediaTest, AnImageThatCannotBeReadEndsTheRun) {
     const CliResult notImage = check("n", {text.string()}, extra);
     EXPECT_EQ(notImage.exitCode, 2);
     EXPECT_TRUE(has(notImage.err, "ディスクイメージ（ISO 9660 又は UDF）ではありません。")) << notImage.err;
+}
+
+// The platform layer inside an image, as on a folder: names matched ignoring ASCII case
+// with the kind asked for, never above the top; the XML service reads a DTD from the image
+// and refuses one outside the medium, on the disk or in the image above the allowed root.
+TEST_F(ImageMediaTest, LookupsAndDocumentsStayInsideTheImage) {
+    const fs::path tree = tmp.path() / "tree";
+    writeBytes(tree / "Mixed" / "Doc.XML",
+               "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"a.dtd\">\n<a>x</a>\n");
+    writeBytes(tree / "Mixed" / "A.DTD", "<!ELEMENT a (#PCDATA)>\n");
+    writeBytes(tree / "Mixed" / "Up.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"../A.DTD\">\n<a>x</a>\n");
+    writeBytes(tree / "A.DTD", "<!ELEMENT a (#PCDATA)>\n");
+    writeBytes(tree / "Disk.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a SYSTEM \"" + (tmp.path() / "disk.dtd").string() +
+                                      "\">\n<a>x</a>\n");
+    writeBytes(tmp.path() / "disk.dtd", "<!ELEMENT a (#PCDATA)>\n");
+    writeBytes(tree / ".hidden", "h");
+    const fs::path img = image("LOOK.iso", tree, "genisoimage -udf -J -joliet-long");
+    std::string top, problem;
+    ASSERT_TRUE(qm::mountImage(img.string(), top, problem)) << problem;
+    EXPECT_EQ(top, img.string() + "/");
+    EXPECT_TRUE(qm::mountImage(img.string(), top, problem));  // the same image, once
+
+    EXPECT_EQ(qm::resolveRel(top, "MIXED\\doc.xml", qm::EntryKind::File), top + "Mixed/Doc.XML");
+    EXPECT_FALSE(qm::resolveRel(top, "MIXED\\doc.xml", qm::EntryKind::Folder));
+    EXPECT_FALSE(qm::resolveRel(top, "Mixed\\..\\A.DTD"));
+    EXPECT_EQ(qm::resolveRel(top, ""), top);
+    EXPECT_TRUE(qm::isFolder(top + "Mixed"));
+    EXPECT_TRUE(qm::isPlainFile(top + "mixed/a.dtd"));
+    EXPECT_FALSE(qm::isPlainFile(top + "Mixed"));
+    EXPECT_EQ(qm::listFolder(top).entries.size(), 4u);
+    EXPECT_EQ(qm::findEntries(top, "*", qm::EntryKind::File).size(), 2u);  // ".hidden" left out
+    const qm::Listing l = qm::listFolder(top + "Mixed/");
+    ASSERT_TRUE(l.ok);
+    ASSERT_EQ(l.entries.size(), 3u);
+    EXPECT_EQ(l.entries[0].name, "A.DTD");
+    EXPECT_FALSE(qm::listFolder(top + "Nowhere").ok);
+    qm::VolumeInfo info;
+    ASSERT_TRUE(qm::GetVolumeInfo(top + "Mixed", info));
+    EXPECT_NE(info.serial, 0u);
+    EXPECT_EQ(qm::GetDriveTypeOfPath(top), qm::kDriveCdRom);
+
+    qm::XmlDocument doc;
+    doc.setAllowedRoot(top);
+    EXPECT_TRUE(doc.load(top + "Mixed/Doc.XML")) << doc.parseError().reason;  // a.dtd found as A.DTD
+    EXPECT_TRUE(doc.load(top + "Mixed/Up.xml")) << doc.parseError().reason;
+    EXPECT_FALSE(doc.load(top + "Disk.xml"));
+    EXPECT_TRUE(has(doc.parseError().reason, "許可されたフォルダの外")) << doc.parseError().reason;
+    qm::XmlDocument below;
+    below.setAllowedRoot(top + "Mixed/");
+    EXPECT_FALSE(below.load(top + "Mixed/Up.xml"));
+    EXPECT_TRUE(has(below.parseError().reason, "許可されたフォルダの外")) << below.parseError().reason;
+    EXPECT_FALSE(below.load(top + "Disk.xml"));  // the document itself lies above the root
+
+    // The report ends with a document about the image, after the clean run's page.
+    std::vector<qm::MediumRecord> media(1);
+    media[0].path = top;
+    const auto docs = qm::reportDocuments(qm::RunSummary{}, media, top, "2026/01/01");
+    ASSERT_EQ(docs.size(), 2u);
+    EXPECT_EQ(docs[1].title, "ディスクイメージ");
+    EXPECT_EQ(docs[1].records[0].content, img.string());
 }
