@@ -246,3 +246,23 @@ TEST_F(ImageMediaTest, LookupsAndDocumentsStayInsideTheImage) {
     EXPECT_EQ(docs[1].title, "ディスクイメージ");
     EXPECT_EQ(docs[1].records[0].content, img.string());
 }
+
+// An image made again after it was opened (the tree corrected, imaged anew under the same
+// name) is read again when it is given again, as the desktop does for its next check.
+TEST_F(ImageMediaTest, AnImageMadeAgainIsReadAgain) {
+    const fs::path tree = tmp.path() / "tree";
+    writeBytes(tree / "OLD.TXT", "old");
+    const fs::path img = image("AGAIN.iso", tree, "xorriso -as mkisofs -J");
+    std::string top, problem;
+    ASSERT_TRUE(qm::mountImage(img.string(), top, problem)) << problem;
+    EXPECT_TRUE(qm::isPlainFile(top + "OLD.TXT"));
+
+    fs::remove(tree / "OLD.TXT");
+    writeBytes(tree / "NEW.TXT", "new");
+    fs::remove(img);
+    image("AGAIN.iso", tree, "xorriso -as mkisofs -J");
+    fs::last_write_time(img, fs::last_write_time(img) + std::chrono::seconds(5));
+    ASSERT_TRUE(qm::mountImage(img.string(), top, problem)) << problem;
+    EXPECT_FALSE(qm::isPlainFile(top + "OLD.TXT"));
+    EXPECT_TRUE(qm::isPlainFile(top + "NEW.TXT"));
+}

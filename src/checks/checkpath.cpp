@@ -32,7 +32,7 @@ bool CheckPath(std::string& location) {
         // separator, and it is judged below like any folder.
         std::string bare = location;
         while (bare.size() > 1 && bare.back() == nativeSeparator()) bare.pop_back();
-        if (!liesInImage(bare) && looksLikeImageFile(bare)) {
+        if (looksLikeImageFile(bare)) {  // opened again when it has been made anew
             std::string top, problem;
             if (!mountImage(bare, top, problem)) {
                 showMessage(kLocationCaption, problem + "\n\n" + bare);

@@ -17,12 +17,15 @@ namespace {
 struct Mounted {
     std::string path;  // absolute, without a trailing separator
     std::unique_ptr<DiscImage> image;
+    uint64_t size = 0;      // the image file when it was opened
+    int64_t written = 0;
     std::mutex reading;  // libcdio's handles seek: one read at a time
 };
 
 // Images are never closed before the program ends, so the pointers handed out stay valid.
 std::mutex g_mutex;
 std::vector<std::unique_ptr<Mounted>> g_images;
+std::vector<std::unique_ptr<Mounted>> g_replaced;  // images made again since they were opened
 std::atomic<size_t> g_count{0};
 
 bool isSeparator(char c) { return c == '/' || c == nativeSeparator(); }
@@ -103,20 +106,30 @@ bool mountImage(const std::string& imagePath, std::string& top, std::string& pro
     if (ec || path.empty()) path = imagePath;
     path = withoutTrailingSeparators(path);
     top = path + nativeSeparator();
-    if (holding(path)) return true;
 #ifdef QM_HAVE_DISCIMAGE
+    // An image made again since it was opened (the tree corrected and imaged anew) is
+    // opened again; the one read before stays valid for whoever still holds it.
+    const uint64_t size = std::filesystem::file_size(path, ec);
+    const int64_t written = ec ? 0 : std::filesystem::last_write_time(path, ec).time_since_epoch().count();
+    if (const Mounted* m = holding(path); m && m->path == path && m->size == size && m->written == written) return true;
     DiscProblem kind = DiscProblem::None;
     std::unique_ptr<DiscImage> image = DiscImage::open(path, kind, problem);
     if (!image) {
         if (problem.empty()) problem = "ディスクイメージを読み取れません。";
         return false;
     }
-    std::lock_guard<std::mutex> lock(g_mutex);
-    for (const auto& m : g_images)
-        if (m->path == path) return true;  // opened meanwhile by another thread
     auto m = std::make_unique<Mounted>();
     m->path = path;
     m->image = std::move(image);
+    m->size = size;
+    m->written = written;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (auto& old : g_images)
+        if (old->path == path) {
+            g_replaced.push_back(std::move(old));
+            old = std::move(m);
+            return true;
+        }
     g_images.push_back(std::move(m));
     g_count.store(g_images.size(), std::memory_order_release);
     return true;

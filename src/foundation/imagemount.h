@@ -32,8 +32,8 @@ bool discImagesSupported();
 // reader (which then tells what it is), one named *.iso, *.img or *.udf in one without.
 bool looksLikeImageFile(const std::string& path);
 
-// Opens the image at imagePath (native path, made absolute) unless it is open already, and
-// answers its medium top folder in `top`. False with a Japanese text for the user in
+// Opens the image at imagePath (native path, made absolute) unless it is open already and
+// unchanged since (size and time written), and answers its medium top folder in `top`. False with a Japanese text for the user in
 // `problem` when the image cannot be read or this build reads no images.
 bool mountImage(const std::string& imagePath, std::string& top, std::string& problem);
 
