@@ -1,5 +1,6 @@
 #include "checks/checkpath.h"
 
+#include "foundation/imagemount.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 
@@ -26,7 +27,20 @@ std::string absoluteLocation(const std::string& location) {
 
 bool CheckPath(std::string& location) {
     try {
-        location = withTrailingSeparator(absoluteLocation(location));
+        location = absoluteLocation(location);
+        // A disc image is opened as a medium; its top folder is the image's path with a
+        // separator, and it is judged below like any folder.
+        std::string bare = location;
+        while (bare.size() > 1 && bare.back() == nativeSeparator()) bare.pop_back();
+        if (looksLikeImageFile(bare)) {  // opened again when it has been made anew
+            std::string top, problem;
+            if (!mountImage(bare, top, problem)) {
+                showMessage(kLocationCaption, problem + "\n\n" + bare);
+                return false;
+            }
+            location = top;
+        }
+        location = withTrailingSeparator(location);
 
         VolumeInfo volume;
         if (!GetVolumeInfo(location, volume)) {

@@ -11,7 +11,8 @@ namespace qm {
 inline constexpr const char* kLocationCaption = "成果ファイル場所";
 
 // Makes location absolute with a trailing separator (it is rewritten in place) and judges
-// it. Each refusal is told through the message sink (warning icon, caption above); the
+// it. A disc image file is opened as a medium (imagemount.h): location becomes the
+// image's top folder; an image that cannot be read is refused with the reason. Each refusal is told through the message sink (warning icon, caption above); the
 // question about a missing INDEX_D.XML is asked there too (Yes goes on). Answers whether
 // the location was accepted.
 bool CheckPath(std::string& location);

@@ -13,6 +13,7 @@
 
 #include "checks/xmldoc.h"
 
+#include "foundation/imagemount.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
@@ -631,6 +632,104 @@ bool linkFreeBelowRoot(const fs::path& p, LoadState& st) {
 
 xmlExternalEntityLoader g_previousLoader = nullptr;
 
+// A folder path in the form the image checks compare: absolute, without separators at
+// the end.
+std::string imageFolderForm(const std::string& path) {
+    std::string s = fs::path(path).lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+// The text of a failed read from a disc image, as readFailure() words it for a file.
+std::string imageReadFailure(ImageRead r, const std::string& what, const std::string& shown,
+                             const std::string& reason) {
+    switch (r) {
+        case ImageRead::Missing: return readFailure(ReadResult::Missing, what, shown);
+        case ImageRead::NotPlain: return readFailure(ReadResult::NotPlain, what, shown);
+        case ImageRead::TooLarge: return readFailure(ReadResult::TooLarge, what, shown);
+        default: return what + "を読み込めません（" + reason + "）: " + shown;
+    }
+}
+
+int imageReadFailureCode(ImageRead r) {
+    return r == ImageRead::Missing ? XML_IO_ENOENT : r == ImageRead::NotPlain ? XML_IO_EACCES : XML_IO_EIO;
+}
+
+// openExternal() for a document inside a disc image: the file is looked up in the same
+// image, below the allowed root, and read from it. An image holds no links and does not
+// change while it is open, so its files are not stamped for the kept documents.
+xmlParserInputPtr openImageExternal(const fs::path& p, const std::string& what, bool isDtd, int line,
+                                    xmlParserCtxtPtr ctxt, LoadState& st) {
+    const std::string wanted = p.string();
+    const std::string& root = st.rootReal;
+    if (!insideRoot(wanted, root) || imageFileOf(wanted) != imageFileOf(root)) {
+        record(st, XML_IO_EACCES, line,
+               "許可されたフォルダの外にある" + what + "の読み込みを拒否しました: " + displayName(wanted));
+        return nullptr;
+    }
+    const std::string rel = wanted.size() > root.size() ? wanted.substr(root.size() + 1) : std::string();
+    const std::optional<std::string> found = resolveRel(root + "/", rel, EntryKind::Any);
+    if (!found) {
+        record(st, XML_IO_ENOENT, line, what + "が見つかりません: " + displayName(wanted));
+        return nullptr;
+    }
+    const std::string& real = *found;
+    const std::string shown = displayName(real);
+    if (!isDtd && (ctxt == nullptr || ctxt->inSubset == 0)) {
+        record(st, XML_IO_EACCES, line, "要素の内容での外部実体ファイルの参照は許可されていません: " + shown);
+        return nullptr;
+    }
+    for (xmlParserCtxtPtr c : {ctxt, st.mainCtxt}) {
+        if (c == nullptr) continue;
+        for (int i = 0; i < c->inputNr; ++i) {
+            const xmlParserInputPtr in = c->inputTab[i];
+            if (in != nullptr && in->filename != nullptr && real == in->filename) {
+                record(st, XML_ERR_ENTITY_LOOP, line, what + "の参照が循環しています: " + shown);
+                return nullptr;
+            }
+        }
+    }
+    // Each file of the image is handed to the parser once per load, as on a folder.
+    if (!st.externalsRead.emplace(UINT64_MAX, std::hash<std::string>{}(upperAscii(real))).second) {
+        record(st, XML_ERR_USER_STOP, line, what + "が2回以上参照されています: " + shown);
+        return nullptr;
+    }
+    const uint64_t left = kMaxXmlExternalBytes - std::min(st.externalBytes, kMaxXmlExternalBytes);
+    const std::string overBudget = "DTDと外部実体ファイルから読み込む量が上限(" +
+                                   std::to_string(kMaxXmlExternalBytes >> 20) + "MB)を超えました: " + shown;
+    std::string bytes, reason;
+    const ImageRead read = readImageFile(real, std::min(left, kMaxXmlFileBytes), bytes, reason);
+    if (read == ImageRead::TooLarge) {
+        record(st, XML_ERR_USER_STOP, line, left < kMaxXmlFileBytes ? overBudget : readFailure(ReadResult::TooLarge, what, shown));
+        return nullptr;
+    }
+    if (read != ImageRead::Ok) {
+        record(st, imageReadFailureCode(read), line, imageReadFailure(read, what, shown, reason));
+        return nullptr;
+    }
+    std::string text, why;
+    if (!externalToUtf8(bytes, st.docEncoding, text, why)) {
+        record(st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
+        return nullptr;
+    }
+    bytes = std::string();
+    st.externalBytes += text.size();
+    if (st.externalBytes > kMaxXmlExternalBytes || text.size() > static_cast<size_t>(INT_MAX)) {
+        record(st, XML_ERR_USER_STOP, line, overBudget);
+        return nullptr;
+    }
+    xmlParserInputBufferPtr buf =
+        xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
+    if (buf == nullptr) return nullptr;
+    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buf, XML_CHAR_ENCODING_NONE);
+    if (input == nullptr) {
+        xmlFreeParserInputBuffer(buf);
+        return nullptr;
+    }
+    input->filename = reinterpret_cast<const char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(real.c_str())));
+    return input;
+}
+
 // Opens a DTD or external entity named by `ref` (a path or URL), relative to `base`.
 xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtPtr ctxt) {
     LoadState* st = t_state;
@@ -671,6 +770,7 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
         p = b.parent_path() / p;
     }
     p = p.lexically_normal();
+    if (liesInImage(st->docPath)) return openImageExternal(p, what, isDtd, line, ctxt, *st);
     const std::optional<fs::path> found = findNoCase(p, *st);
     if (!found) {
         record(*st, XML_IO_ENOENT, line, what + "が見つかりません: " + displayName(p.string()));
@@ -1430,6 +1530,7 @@ bool XmlDocument::load(const std::string& path) {
     const fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec).lexically_normal();
     st.docPath = abs.string();
     st.docDir = abs.parent_path().string();
+    if (liesInImage(st.docPath)) return loadFromImage(&st, shown);
     st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);
 
     // The document itself, like its DTD, is read only from inside the allowed root: a
@@ -1470,6 +1571,40 @@ bool XmlDocument::load(const std::string& path) {
     ParseOutcome outcome = parseDocument(bytes, st);
     bytes = std::string();
     share(st.docPath, stamp, st.rootReal, std::move(st.externals), outcome);
+    impl_->doc = std::move(outcome.doc);
+    impl_->declaration = std::move(outcome.declaration);
+    error_ = std::move(outcome.error);
+    return impl_->doc != nullptr;
+}
+
+// load() of a document inside a disc image: read from the image, below the allowed root.
+bool XmlDocument::loadFromImage(LoadStateRef stRef, const std::string& shown) {
+    LoadState& st = *static_cast<LoadState*>(stRef);
+    st.rootReal = imageFolderForm(impl_->allowedRoot.empty() ? st.docDir
+                                                            : fs::absolute(impl_->allowedRoot).string());
+    if (!insideRoot(st.docPath, st.rootReal) || imageFileOf(st.docPath) != imageFileOf(st.rootReal)) {
+        error_ = {-XML_IO_EACCES, 0, "許可されたフォルダの外にあるファイルの読み込みを拒否しました: " + shown};
+        return false;
+    }
+    // An open image does not change: its path names the same bytes for the whole run.
+    const FileStamp stamp;
+    if (!t_scopes.empty()) {
+        if (std::shared_ptr<CacheEntry> hit = findShared(st.docPath, stamp, st.rootReal)) {
+            impl_->doc = hit->outcome.doc;
+            impl_->declaration = hit->outcome.declaration;
+            error_ = hit->outcome.error;
+            return impl_->doc != nullptr;
+        }
+    }
+    std::string bytes, reason;
+    const ImageRead read = readImageFile(st.docPath, kMaxXmlFileBytes, bytes, reason);
+    if (read != ImageRead::Ok) {
+        error_ = {-imageReadFailureCode(read), 0, imageReadFailure(read, "ファイル", shown, reason)};
+        return false;
+    }
+    ParseOutcome outcome = parseDocument(bytes, st);
+    bytes = std::string();
+    share(st.docPath, stamp, st.rootReal, {}, outcome);
     impl_->doc = std::move(outcome.doc);
     impl_->declaration = std::move(outcome.declaration);
     error_ = std::move(outcome.error);

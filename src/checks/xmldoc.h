@@ -121,6 +121,8 @@ public:
     bool hasXmlDeclaration() const;
 
 private:
+    using LoadStateRef = void*;
+    bool loadFromImage(LoadStateRef state, const std::string& shown);  // a document inside a disc image
     struct Impl;
     std::unique_ptr<Impl> impl_;
     XmlParseError error_;

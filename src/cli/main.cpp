@@ -8,6 +8,7 @@
 #include "checks/checkpath.h"
 #include "checks/checkrun.h"
 #include "cli/doclist_report.h"  // deliverables list
+#include "cli/imagesection.h"    // media given as disc images
 #include "checks/inspection.h"
 #include "checks/resultlog.h"
 #include "checks/xmldoc.h"
@@ -381,6 +382,7 @@ int run(const Options& opt, const char* argv0) {
     if (opt.json) report.extraJson = docList.jsonMember();  // deliverables list
     if (opt.json) std::cout << jsonReport(report);
     else printText(std::cout, report);
+    if (!opt.json) printImageSection(std::cout, records);  // media given as disc images
     if (opt.doclist && !opt.json) docList.printText(std::cout);  // deliverables list
     std::cout.flush();
 #ifdef QM_HAVE_REPORT

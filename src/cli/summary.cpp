@@ -1,6 +1,7 @@
 // The summary of a run as text and as JSON.
 #include "cli/summary.h"
 
+#include "cli/imagesection.h"  // media given as disc images
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
@@ -177,6 +178,7 @@ std::string jsonReport(const Report& r) {
             const auto& rec = (*r.media)[m.number - 1];
             o += ", " + jsonPathFields("path", rec.path) + ", \"driveType\": " + std::to_string(rec.driveType) +
                  ", \"volumeSerial\": " + std::to_string(rec.volumeNo);
+            o += imageJsonMember(rec.path, m.number);  // a medium given as a disc image
         }
         const std::string top = mediumPath(r, m);
         o += ", \"result\": " + jsonString(mark(!m.anyLog)) + ", \"count\": " + std::to_string(countOf(m)) +

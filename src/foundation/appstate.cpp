@@ -1,6 +1,8 @@
 // Program-wide state: folders, log folder and dates.
 #include "foundation/appstate.h"
 
+#include "foundation/imagemount.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <cstdlib>
 #include <ctime>
 
@@ -69,6 +72,18 @@ bool isRunLogName(const std::string& name) {
 }
 
 std::string logFolderOverlap(const std::string& logFolder, const std::string& medium) {
+    // A disc image is a file: logs beside it leave it alone, unless it bears a name that
+    // the clearing of a log folder removes.
+    if (const std::string image = imageFileOf(medium); !image.empty()) {
+        const std::filesystem::path file = std::filesystem::absolute(image).lexically_normal();
+        const std::string name = file.filename().string();
+        const std::string parent = file.parent_path().string();
+        if (!pathLiesWithin(parent, logFolder) || !pathLiesWithin(logFolder, parent) ||
+            !(isRunLogName(name) || LikeMatchNoCase(name, "*.log")))
+            return {};
+        return "ログフォルダの中に成果メディアがあります: " + withoutTrailingSeparators(logFolder) + "（成果: " +
+               withoutTrailingSeparators(medium) + "）";
+    }
     if (pathLiesWithin(logFolder, medium)) {
         if (pathLiesWithin(medium, logFolder))
             return "ログフォルダに成果メディアのフォルダは使用できません: " + withoutTrailingSeparators(logFolder);

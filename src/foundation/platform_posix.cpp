@@ -24,6 +24,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "foundation/imagemount.h"
 #include "foundation/messages.h"
 #include "foundation/text.h"
 
@@ -382,14 +383,17 @@ ListingCacheScope::~ListingCacheScope() {
 size_t ListingCacheScope::hits() const { return impl_->hits; }
 
 Listing listFolder(const std::string& path) {
+    if (Listing l; imageListing(path, l)) return l;
     return listFolderWhere(AT_FDCWD, path, [](const std::string&) { return true; }, true, Keeping::Keep);
 }
 
 Listing listFolderNames(const std::string& path) {
+    if (Listing l; imageListing(path, l)) return l;
     return listFolderWhere(AT_FDCWD, path, [](const std::string&) { return true; }, false, Keeping::Reuse);
 }
 
 Listing listFolderAt(const FolderAnchor* base, const std::string& path, bool details) {
+    if (Listing l; (base == nullptr || !base->isOpen()) && imageListing(path, l)) return l;
     const int baseFd = base != nullptr && base->isOpen() ? base->handle() : AT_FDCWD;
     return listFolderWhere(baseFd, path, [](const std::string&) { return true; }, details,
                            details ? Keeping::Keep : Keeping::Reuse);
@@ -441,6 +445,7 @@ std::string readFailureReason(int errorNumber) {
 
 std::vector<DirEntry> findEntries(const std::string& folder, const std::string& pattern, EntryKind kind) {
     std::vector<DirEntry> found;
+    if (imageFindEntries(folder, pattern, kind, found)) return found;
     Listing l = listFolderWhere(AT_FDCWD, folder, [&](const std::string& name) { return LikeMatchNoCase(name, pattern); });
     if (!l.ok) return found;
     for (auto& e : l.entries) {
@@ -452,6 +457,7 @@ std::vector<DirEntry> findEntries(const std::string& folder, const std::string& 
 }
 
 std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash, EntryKind kind) {
+    if (std::optional<std::string> r; imageResolveRel(top, relBackslash, kind, r)) return r;
     std::vector<std::string> parts;
     {
         std::string cur;
@@ -506,16 +512,19 @@ std::optional<std::string> resolveRel(const std::string& top, const std::string&
 }
 
 bool isFolder(const std::string& path) {
+    if (bool r; imageIsFolder(path, r)) return r;
     struct stat st {};
     return lstatOk(path, st) && S_ISDIR(st.st_mode);
 }
 
 bool isPlainFile(const std::string& path) {
+    if (bool r; imageIsPlainFile(path, r)) return r;
     struct stat st {};
     return lstatOk(path, st) && S_ISREG(st.st_mode);
 }
 
 std::optional<LocalDate> modifiedDate(const std::string& path) {
+    if (std::optional<LocalDate> r; imageModifiedDate(path, r)) return r;
     struct stat st {};
     if (!lstatOk(path, st)) return std::nullopt;
     return localDateOf(st.st_mtime);
@@ -524,6 +533,7 @@ std::optional<LocalDate> modifiedDate(const std::string& path) {
 // ---- Drives and volumes ----------------------------------------------------------
 
 int32_t GetDriveTypeOfPath(const std::string& path) {
+    if (int32_t r; imageDriveType(path, r)) return r;
     const auto m = mountOf(path);
     if (!m) return kDriveUnknown;
     const std::string& t = m->fsType;
@@ -535,6 +545,7 @@ int32_t GetDriveTypeOfPath(const std::string& path) {
 }
 
 bool GetVolumeInfo(const std::string& path, VolumeInfo& info) {
+    if (bool r; imageVolumeInfo(path, info, r)) return r;
     info = VolumeInfo{};
     const std::string canon = canonicalPath(path);
     if (canon.empty()) return false;

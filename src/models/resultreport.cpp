@@ -1,5 +1,6 @@
 #include "models/resultreport.h"
 
+#include "checks/imagefacts.h"
 #include "models/resultprint.h"
 
 namespace qm {
@@ -32,6 +33,22 @@ std::vector<print::PrintDocument> reportDocuments(const RunSummary& summary, con
         print::PrintRecord r;
         r.content = "チェックの結果、エラーは検出されませんでした。";
         doc.records.push_back(std::move(r));
+        docs.push_back(std::move(doc));
+    }
+    // What only an image shows, one document per medium given as a disc image.
+    for (size_t i = 0; i < media.size(); ++i) {
+        const auto facts = imageFactsOf(media[i].path, static_cast<int>(i + 1));
+        if (!facts) continue;
+        print::PrintDocument doc;
+        doc.kind = print::DocKind::ErrLog;
+        doc.title = "ディスクイメージ";
+        doc.subTitle = "成果" + std::to_string(i + 1) + "枚目\u3000\u3000" + facts->imagePath;
+        for (const ImageFactRow& row : imageFactRows(*facts)) {
+            print::PrintRecord r;
+            r.name = row.label;
+            r.content = row.text;
+            doc.records.push_back(std::move(r));
+        }
         docs.push_back(std::move(doc));
     }
     return docs;

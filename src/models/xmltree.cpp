@@ -1,6 +1,7 @@
 #include "models/xmltree.h"
 
 #include "checks/resultlog.h"
+#include "foundation/imagemount.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -147,20 +148,28 @@ print::PrintDocument XmlTree::printDocument() const {
 
 XmlFileText readXmlFileText(const std::string& file, uint64_t limit) {
     XmlFileText out;
-    std::ifstream in(file, std::ios::binary);
-    // Read in pieces up to one byte past the limit, whatever the file claims to hold (a
-    // pipe or a growing file has no size to trust).
-    std::string bytes;
-    std::vector<char> piece(1u << 20);
-    while (in) {
-        const uint64_t room = limit + 1 - bytes.size();
-        in.read(piece.data(), static_cast<std::streamsize>(std::min<uint64_t>(piece.size(), room)));
-        bytes.append(piece.data(), static_cast<size_t>(in.gcount()));
-        if (bytes.size() > limit) {
-            out.tooLarge = true;
-            return out;
+    std::string bytes, why;
+    // A file inside a disc image is read from the image, with the same limit.
+    const ImageRead fromImage = readImageFile(file, limit, bytes, why);
+    if (fromImage == ImageRead::TooLarge) {
+        out.tooLarge = true;
+        return out;
+    }
+    if (fromImage == ImageRead::NotImage) {
+        std::ifstream in(file, std::ios::binary);
+        // Read in pieces up to one byte past the limit, whatever the file claims to hold (a
+        // pipe or a growing file has no size to trust).
+        std::vector<char> piece(1u << 20);
+        while (in) {
+            const uint64_t room = limit + 1 - bytes.size();
+            in.read(piece.data(), static_cast<std::streamsize>(std::min<uint64_t>(piece.size(), room)));
+            bytes.append(piece.data(), static_cast<size_t>(in.gcount()));
+            if (bytes.size() > limit) {
+                out.tooLarge = true;
+                return out;
+            }
+            if (in.gcount() == 0) break;
         }
-        if (in.gcount() == 0) break;
     }
     // The encoding named in the XML declaration, if the file begins with one.
     std::string declared;

@@ -10,6 +10,7 @@
 #include "printing/layout/fonts.h"
 #include "views/gridmodel.h"
 #include "views/launch.h"
+#include "checks/imagefacts.h"
 #include "workflow/mediumlocationdialog.h"
 
 #include <QApplication>
@@ -184,6 +185,10 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     grids->addWidget(caption(this, QStringLiteral("チェック内容")), 0, 1);
     grids->addWidget(vsfgCheckType_, 1, 1);
     grids->setColumnStretch(2, 1);
+    lblImage_ = new QLabel(this);
+    lblImage_->setObjectName("lblImage");
+    lblImage_->setWordWrap(true);
+    lblImage_->setVisible(false);
     auto* viewButtons = new QHBoxLayout;
     viewButtons->addWidget(cmdViewFolder_);
     viewButtons->addWidget(cmdViewXml_);
@@ -201,6 +206,7 @@ CheckResultView::CheckResultView(AppState& app, DeliverablesList* docList, QWidg
     auto* all = new QVBoxLayout(this);
     all->addLayout(top);
     all->addLayout(grids);
+    all->addWidget(lblImage_);
     all->addLayout(viewButtons);
     all->addWidget(caption(this, QStringLiteral("検出エラー内容")));
     all->addWidget(vsfgLog_, 1);
@@ -257,10 +263,34 @@ void CheckResultView::mediumRowChanged(int row) {
     if (row < 0 || row >= mediaModel_->rowCount()) return;
     selectedMedium_ = static_cast<int>(mediaModel_->row(row).number);
     cmdViewFolder_->setEnabled(selectedMedium_ > 0);
+    showImageFacts();
     ReadLogFile(selectedMedium_);
     lastTypeRow_ = -1;
     if (currentTypeRow() != 0) vsfgCheckType_->setCurrentIndex(typeModel_->index(0, 1));
     typeRowChanged(0);
+}
+
+// A line under the medium list for a medium given as a disc image: its file systems,
+// label, size and the smallest medium that holds it, remarks in the found colour; every
+// fact in the tooltip.
+void CheckResultView::showImageFacts() {
+    const std::string path = selectedMedium_ > 0 && selectedMedium_ <= static_cast<int>(media_.size())
+                                 ? media_[static_cast<size_t>(selectedMedium_ - 1)].path
+                                 : std::string();
+    const std::optional<ImageFacts> facts = path.empty() ? std::nullopt : imageFactsOf(path, selectedMedium_);
+    lblImage_->setVisible(facts.has_value());
+    if (!facts) return;
+    const DiscFacts& f = facts->facts;
+    QString text = QStringLiteral("ディスクイメージ: %1（%2）  ラベル %3  %4")
+                       .arg(q(f.fileSystems()), q(f.tree), q(f.label.empty() ? "(なし)" : f.label), q(imageSizeText(f.imageSize)));
+    text += f.smallestMedium ? QStringLiteral(" → %1").arg(q(mediumText(*f.smallestMedium))) : QStringLiteral(" → 1枚に収まりません");
+    for (const std::string& r : facts->remarks) text += QStringLiteral("\n※") + q(r);
+    lblImage_->setText(text);
+    lblImage_->setStyleSheet(facts->remarks.empty() ? QString() : QStringLiteral("color: %1;").arg(colour(kFoundColour).name()));
+    QString tip;
+    for (const ImageFactRow& row : imageFactRows(*facts))
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + q(row.label.empty() ? "" : row.label + ": ") + q(row.text);
+    lblImage_->setToolTip(tip);
 }
 
 void CheckResultView::ReadLogFile(int medium) {

@@ -61,6 +61,7 @@ private:
     void mediumRowChanged(int row);
     void typeRowChanged(int row);
     void ReadLogFile(int medium);
+    void showImageFacts();
     void ShowErrorList(size_t typeIndex);
     void fitLogColumns();
     int currentTypeRow() const;
@@ -91,6 +92,7 @@ private:
     GridModel* logModel_;
     QLabel* lblResultType_;
     QLabel* lblResult_;
+    QLabel* lblImage_;  // what only a disc image shows, for a medium given as one
     QTableView* vsfgMedia_;
     QTableView* vsfgCheckType_;
     QTableView* vsfgLog_;

@@ -1,6 +1,7 @@
 #include "views/folderview.h"
 
 #include "foundation/appstate.h"
+#include "foundation/imagemount.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
 #include "printing/layout/fonts.h"
@@ -34,6 +35,17 @@ QString nativeQ(const std::string& s) { return QFile::decodeName(QByteArray::fro
 bool entryExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+// An entry of a disc image given as a medium cannot be handed to another program
+// without extracting it: says so, and answers true, for such an entry.
+bool insideImage(const std::string& native, const char* caption) {
+    if (!liesInImage(native)) return false;
+    showMessage(caption,
+                native + "\r\n\r\nディスクイメージの中のファイルやフォルダは、取り出さずにほかのプログラムで開くことはできません。"
+                         "\r\nイメージをマウントするか、ディスクに書き込んでから開いてください。",
+                MsgIcon::Exclamation);
+    return true;
 }
 
 // The containing folder of a path (without its trailing separator).
@@ -263,6 +275,7 @@ bool FolderStructureView::launchDefault(const QString& kind, const QString& path
 
 bool FolderStructureView::explore(const std::string& native, bool isFolder, const char* caption) {
     const QString path = nativeQ(native);
+    if (insideImage(native, caption)) return false;
     if (isFolder ? !qm::isFolder(native) : !entryExists(native)) {
         showMessage(caption,
                     path.toStdString() + "\r\n\r\n" + (isFolder ? "フォルダが見つかりません。" : "ファイルが見つかりません。"),
@@ -287,6 +300,7 @@ void FolderStructureView::cmdFileOpen_Click() {
         return;
     }
     const QString path = nativeQ(native);
+    if (insideImage(native, "ファイルオープン")) return;
     if (!entryExists(native)) {
         showMessage("ファイルオープン", path.toStdString() + "\r\n\r\nファイルが見つかりません。", MsgIcon::Exclamation);
         return;

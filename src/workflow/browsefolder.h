@@ -15,6 +15,11 @@ namespace qm::desktop {
 // the user cancelled.
 std::string BrowseFolder(QWidget* owner, const QString& title, const std::string& start);
 
+// The browser of a medium's location: a folder, or a disc image file (*.iso, *.img, *.udf)
+// picked in the same browser. Answers a folder ending in a separator, an image's path as
+// it is, or "" when the user cancelled. The hook below answers for it too.
+std::string BrowseMedium(QWidget* owner, const QString& title, const std::string& start);
+
 // Tests replace the browser: the hook answers as BrowseFolder would. Empty restores it.
 using BrowseFolderHook = std::function<std::string(const QString& title, const std::string& start)>;
 void setBrowseFolderHook(BrowseFolderHook hook);

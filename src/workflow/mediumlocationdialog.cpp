@@ -47,6 +47,7 @@ MediumLocationDialog::MediumLocationDialog(QWidget* parent) : QDialog(parent) {
     lblInfo_ = new QLabel(this);
     lblInfo_->setObjectName("lblInfo");
     lblInfo2_ = new QLabel(QStringLiteral("(成果の INDEX_D.XML が格納されている場所を指定してください)"), this);
+    lblInfo2_->setToolTip(QStringLiteral("フォルダのほか、ディスクイメージ(.iso)も指定できます"));
     lblInfo2_->setObjectName("lblInfo2");
 
     optDrive_ = new QRadioButton(QStringLiteral("ドライブを指定する"), this);
@@ -159,7 +160,7 @@ void MediumLocationDialog::onFolderOption(bool checked) {
 
 void MediumLocationDialog::onSelectFolder() {
     const QString title = QStringLiteral("電子納品による成果の最上位フォルダを選択してください\n（INDEX_D.XMLが格納されている場所）");
-    const std::string chosen = BrowseFolder(this, title, startFolder_);
+    const std::string chosen = BrowseMedium(this, title, startFolder_);  // a folder or a disc image
     if (chosen.empty()) return;
     txtCheckFolder_->setText(QString::fromStdString(chosen));
     startFolder_ = chosen;

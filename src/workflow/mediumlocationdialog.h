@@ -1,4 +1,4 @@
-// Where one medium of a delivery is: a mounted volume or a folder. The location is
+// Where one medium of a delivery is: a mounted volume, a folder or a disc image file. The location is
 // judged by CheckPath before the dialog accepts it.
 #pragma once
 
