@@ -128,7 +128,9 @@ bool isFolder(const std::string& path);    // a real folder (links not followed)
 // and inode on POSIX), so that another spelling of the same place (".." components, a
 // symbolic link to it or to a folder in it, a bind mount) is caught. Links are resolved,
 // a final link that leads nowhere included. inner need not exist: its nearest existing
-// ancestor and everything above it count. False when outer is not an existing folder.
+// ancestor and everything above it count. False when outer does not exist. outer may be
+// a file (a disc image given as a medium): inner then lies within it when it is that file
+// or a place below its name.
 bool pathLiesWithin(const std::string& inner, const std::string& outer);
 bool isPlainFile(const std::string& path); // a regular file (links not followed)
 std::optional<LocalDate> modifiedDate(const std::string& path);

@@ -674,10 +674,11 @@ std::string currentUserConfigFolder() {
 
 namespace {
 
-// The device and inode of an existing folder (links followed).
-bool folderIdentity(const std::string& path, dev_t& dev, ino_t& ino) {
+// The device and inode of an existing place (links followed). Files count too: a disc
+// image given as a medium is a file, and nothing may be written over it or "below" it.
+bool placeIdentity(const std::string& path, dev_t& dev, ino_t& ino) {
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
     dev = st.st_dev;
     ino = st.st_ino;
     return true;
@@ -710,11 +711,11 @@ std::filesystem::path resolvedPlace(const std::string& path) {
 bool pathLiesWithin(const std::string& inner, const std::string& outer) {
     dev_t odev;
     ino_t oino;
-    if (!folderIdentity(resolvedPlace(outer).string(), odev, oino)) return false;
+    if (!placeIdentity(resolvedPlace(outer).string(), odev, oino)) return false;
     for (std::filesystem::path p = resolvedPlace(inner);; p = p.parent_path()) {
         dev_t dev;
         ino_t ino;
-        if (folderIdentity(p.string(), dev, ino) && dev == odev && ino == oino) return true;
+        if (placeIdentity(p.string(), dev, ino) && dev == odev && ino == oino) return true;
         if (p.empty() || p == p.parent_path()) return false;
     }
 }

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QStandardPaths>
 
 #include <linux/capability.h>
 #include <sys/prctl.h>
@@ -207,6 +208,23 @@ private slots:
             QVERIFY2(run.err.contains(QStringLiteral("成果メディアの中")), qPrintable(run.err));
             QVERIFY(tree(medium) == media && tree(second) == media2);
             QVERIFY(tree(dir.filePath("logs")) == logs);
+        }
+        // A disc image given as a medium is a file: the report goes neither over it nor below it.
+        if (!QStandardPaths::findExecutable(QStringLiteral("xorriso")).isEmpty()) {
+            const QString iso = dir.filePath("out/disc.iso");
+            QCOMPARE(QProcess::execute(QStringLiteral("xorriso"),
+                                       {"-as", "mkisofs", "-quiet", "-J", "-o", iso, medium}), 0);
+            QFile image(iso);
+            QVERIFY(image.open(QIODevice::ReadOnly));
+            const QByteArray bytes = image.readAll();
+            image.close();
+            for (const QString& report : {iso, iso + "/r.pdf", dir.filePath("out/../out/disc.iso")}) {
+                const Run run = check({"--log-dir", dir.filePath("logs"), "--report", report, iso});
+                QCOMPARE(run.status, 2);
+                QVERIFY(image.open(QIODevice::ReadOnly));
+                QVERIFY2(image.readAll() == bytes, qPrintable(report));
+                image.close();
+            }
         }
         // Beside the medium is fine.
         QCOMPARE(check({"--log-dir", dir.filePath("logs"), "--report", dir.filePath("out/r.pdf"), medium}).status, 0);
