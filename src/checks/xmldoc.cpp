@@ -12,6 +12,7 @@
 // stderr); the first error is kept.
 
 #include "checks/xmldoc.h"
+#include "foundation/fspath.h"
 
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -24,10 +25,12 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cctype>
 #include <cerrno>
@@ -39,6 +42,11 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
+
+#ifdef _WIN32
+#include "foundation/iconv_win.h"
+#include "foundation/posix_win.h"  // last: it stands in for struct stat
+#endif
 
 namespace fs = std::filesystem;
 
@@ -302,7 +310,7 @@ void record(LoadState& st, int code, int line, std::string reason) {
     st.first.reason = oneLine(reason.c_str());
 }
 
-std::string fileNameOf(const std::string& path) { return displayName(fs::path(path).filename().string()); }
+std::string fileNameOf(const std::string& path) { return displayName(fsPath(path).filename().string()); }
 
 std::string japaneseReason(const xmlError& e, bool inOtherFile) {
     const std::string msg = e.message ? e.message : "";
@@ -408,23 +416,26 @@ std::optional<fs::path> findNoCase(const fs::path& p, LoadState& st) {
     const auto known = st.resolvedNames.find(p.string());
     if (known != st.resolvedNames.end()) return known->second;
     std::optional<fs::path> result;
-    std::error_code ec;
-    if (fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec) {
+    // Names go to the system as the program's own (UTF-8) text: through lstat and the
+    // platform listing rather than through fs::path's conversions.
+    auto exists = [](const fs::path& q) {
+        struct stat ls {};
+        return ::lstat(q.string().c_str(), &ls) == 0;
+    };
+    if (exists(p)) {
         result = p;
     } else {
         fs::path cur = p.root_path();
         bool found = true;
         for (const fs::path& comp : p.relative_path()) {
             fs::path next = cur / comp;
-            ec.clear();
-            if (fs::symlink_status(next, ec).type() == fs::file_type::not_found || ec) {
+            if (!exists(next)) {
                 auto listed = st.folderNames.find(cur.string());
                 if (listed == st.folderNames.end()) {
                     // Upper-cased name -> the least name of that spelling in the folder.
                     std::unordered_map<std::string, std::string> names;
-                    ec.clear();
-                    for (fs::directory_iterator it(cur, ec), end; !ec && it != end; it.increment(ec)) {
-                        std::string name = it->path().filename().string();
+                    for (DirEntry& e : listFolderNames(cur.string()).entries) {
+                        std::string name = std::move(e.raw);
                         auto [slot, added] = names.try_emplace(upper(name), name);
                         if (!added && name < slot->second) slot->second = std::move(name);
                     }
@@ -435,7 +446,7 @@ std::optional<fs::path> findNoCase(const fs::path& p, LoadState& st) {
                     found = false;
                     break;
                 }
-                next = cur / hit->second;
+                next = cur / fsPath(hit->second);
             }
             cur = next;
         }
@@ -612,7 +623,7 @@ bool linkFreeBelowRoot(const fs::path& p, LoadState& st) {
         const std::string holder = realPath(cur.parent_path().string());
         if (holder.empty() || !insideRoot(holder, st.rootReal)) break;
         struct stat ls {};
-        free = ::lstat(cur.c_str(), &ls) == 0 && !S_ISLNK(ls.st_mode);
+        free = ::lstat(cur.string().c_str(), &ls) == 0 && !S_ISLNK(ls.st_mode);
     }
     st.linkFree.emplace(p.string(), free);
     return free;
@@ -653,10 +664,10 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
         }
         target = percentDecode(rest);
     }
-    fs::path p(target);
+    fs::path p = fsPath(target);
     if (p.is_relative()) {
-        fs::path b = (base != nullptr && *base != '\0') ? fs::path(base) : fs::path(st->docPath);
-        if (!b.is_absolute()) b = fs::path(st->docPath);
+        fs::path b = (base != nullptr && *base != '\0') ? fsPath(base) : fsPath(st->docPath);
+        if (!b.is_absolute()) b = fsPath(st->docPath);
         p = b.parent_path() / p;
     }
     p = p.lexically_normal();
@@ -1416,7 +1427,7 @@ bool XmlDocument::load(const std::string& path) {
     std::error_code ec;
     const std::string shown = oneLine(displayName(path).c_str());
     LoadState st;
-    const fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec).lexically_normal();
+    const fs::path abs = path.empty() ? fs::path() : fs::absolute(fsPath(path), ec).lexically_normal();
     st.docPath = abs.string();
     st.docDir = abs.parent_path().string();
     st.rootReal = realPath(impl_->allowedRoot.empty() ? st.docDir : impl_->allowedRoot);

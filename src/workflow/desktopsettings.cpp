@@ -9,6 +9,9 @@
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#ifdef Q_OS_WIN
+#include <QTranslator>
+#endif
 
 namespace qm::desktop {
 
@@ -32,6 +35,13 @@ void initDesktopApplication() {
     QApplication::setWindowIcon(appIcon());
     installFontSubstitutions();
     QApplication::setFont(QFont(kPGothic, 10));
+#ifdef Q_OS_WIN
+    // Qt's own texts (standard buttons, file dialogs) in Japanese, from translations/
+    // beside the program.
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_ja"), QApplication::applicationDirPath() + QStringLiteral("/translations")))
+        QApplication::installTranslator(translator);
+#endif
 }
 
 QString readBasePath() {
