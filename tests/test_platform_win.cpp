@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "checks/xmldoc.h"
 #include "foundation/appstate.h"
 #include "foundation/platform.h"
 #include "foundation/text.h"
@@ -185,6 +186,23 @@ TEST(WinPlatform, Cp932ThroughTheSystemConverter) {
     EXPECT_EQ(toCp932("a\xED\x95\x9C" "b"), "a?b");                      // Hangul
     EXPECT_EQ(fromCp932("\x81"), "\xEF\xBF\xBD");                         // a lead byte alone
     EXPECT_EQ(displayName("\x91\xAA\x97\xCA"), "\xE6\xB8\xAC\xE9\x87\x8F");
+}
+
+// Documents in the Japanese encodings: Shift_JIS by the program's own decoder, EUC-JP by
+// the system's code page (libxml2 has no iconv here); ISO-2022-JP is refused.
+TEST(WinPlatform, XmlInJapaneseEncodings) {
+    WinTemp t;
+    const std::string sjis = t.at("S.XML"), euc = t.at("E.XML"), jis = t.at("J.XML");
+    ASSERT_TRUE(makeFile(sjis, "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>\x91\xAA\x97\xCA</a>"));
+    ASSERT_TRUE(makeFile(euc, "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><a>\xC2\xAC\xCE\xCC</a>"));
+    ASSERT_TRUE(makeFile(jis, "<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?><a>\x1B$BB,NL\x1B(B</a>"));
+    XmlDocument doc;
+    doc.setAllowedRoot(t.path());
+    ASSERT_TRUE(doc.load(sjis)) << doc.parseError().reason;
+    EXPECT_EQ(doc.documentElement().text(), "\xE6\xB8\xAC\xE9\x87\x8F");  // 測量
+    ASSERT_TRUE(doc.load(euc)) << doc.parseError().reason;
+    EXPECT_EQ(doc.documentElement().text(), "\xE6\xB8\xAC\xE9\x87\x8F");
+    EXPECT_FALSE(doc.load(jis));
 }
 
 }  // namespace

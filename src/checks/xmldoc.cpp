@@ -890,6 +890,28 @@ int cp932Input(unsigned char* out, int* outlen, const unsigned char* in, int* in
     return stop == Cp932Stop::Invalid ? -2 : *outlen;
 }
 
+#ifdef _WIN32
+// The Windows libxml2 has no iconv: EUC-JP, the other Japanese encoding a document may
+// declare, is decoded by the system's code page 20932 as the Linux build decodes it by iconv.
+int eucJpInput(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+    if (out == nullptr || outlen == nullptr || inlen == nullptr) return -1;
+    if (in == nullptr || *inlen <= 0 || *outlen <= 0) {
+        *inlen = 0;
+        *outlen = 0;
+        return 0;
+    }
+    static const iconv_t cd = iconv_open("UTF-8", "EUC-JP");
+    char* src = reinterpret_cast<char*>(const_cast<unsigned char*>(in));
+    char* dst = reinterpret_cast<char*>(out);
+    size_t left = static_cast<size_t>(*inlen), room = static_cast<size_t>(*outlen);
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    *inlen -= static_cast<int>(left);
+    *outlen -= static_cast<int>(room);
+    // An incomplete character at the end comes again with the bytes that follow it.
+    return r == static_cast<size_t>(-1) && errno == EILSEQ ? -2 : *outlen;
+}
+#endif
+
 std::once_flag g_initOnce;
 
 void initLibrary() {
@@ -899,6 +921,12 @@ void initLibrary() {
         // CP932 is decoded by our own tables rather than through iconv (same characters,
         // same bytes refused, several times faster); the handler registers itself.
         if (hasCp932Decoder()) xmlNewCharEncodingHandler("CP932", cp932Input, nullptr);
+#ifdef _WIN32
+        if (iconv_t cd = iconv_open("UTF-8", "EUC-JP"); cd != reinterpret_cast<iconv_t>(-1)) {
+            iconv_close(cd);
+            xmlNewCharEncodingHandler("EUC-JP", eucJpInput, nullptr);
+        }
+#endif
         g_previousLoader = xmlGetExternalEntityLoader();
         xmlSetExternalEntityLoader(externalEntityLoader);
     });
