@@ -4,7 +4,11 @@
 
 #include "checks/checkrun.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +46,18 @@ inline std::string readBytes(const fs::path& p) {
 class TempDir {
 public:
     explicit TempDir(const std::string& tag) {
+#ifdef _WIN32
+        // mkdtemp's part: a new folder of a name not taken yet.
+        static int count = 0;
+        for (;;) {
+            path_ = fs::temp_directory_path() / ("qm-" + tag + "-" + std::to_string(_getpid()) + "-" + std::to_string(++count));
+            std::error_code ec;
+            if (fs::create_directory(path_, ec)) break;
+        }
+#else
         std::string templ = (fs::temp_directory_path() / ("qm-" + tag + "-XXXXXX")).string();
         path_ = mkdtemp(templ.data());
+#endif
     }
     ~TempDir() { std::error_code ec; fs::remove_all(path_, ec); }
     const fs::path& path() const { return path_; }
@@ -88,7 +102,11 @@ inline CliResult runCli(const std::string& args, const fs::path& scratch) {
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
     int status = pclose(p);
+#ifdef _WIN32
+    r.exitCode = status;
+#else
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     r.err = readBytes(errFile);
     return r;
 }

@@ -125,6 +125,9 @@ TEST_F(ErrorLogTest, OpenFailureShowsBoxAndRetries) {
 }
 
 TEST_F(ErrorLogTest, SymbolicLinkInPlaceOfTheLogIsNotFollowed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "making symbolic links needs a privilege on Windows";
+#endif
     const std::string target = path("target.txt");
     std::ofstream(target) << "keep";
     fs::create_symlink(target, dir_ / "l.log");

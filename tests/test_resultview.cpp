@@ -161,7 +161,7 @@ TEST_F(ResultViewTest, AnotherMediumIsAskedForAndAcceptedOnlyAfterYes) {
     // The stored folder is gone from a fixed disk: the user names one on the same volume.
     ScriptedAsker same;
     same.answers = {other};
-    EXPECT_EQ(qm::GetCheckPath({here + "gone/", qm::kDriveFixed, serial}, 2, same), other + "/");
+    EXPECT_EQ(qm::GetCheckPath({here + "gone/", qm::kDriveFixed, serial}, 2, same), qm::withTrailingSeparator(other));
     EXPECT_EQ(same.asked, 1);
     EXPECT_EQ(same.lastDefault, here + "gone/");
     EXPECT_TRUE(sink.shown.empty());
@@ -182,11 +182,11 @@ TEST_F(ResultViewTest, AnotherMediumIsAskedForAndAcceptedOnlyAfterYes) {
     ScriptedAsker yes;
     yes.answers = {other};
     sink.answer = qm::MsgAnswer::Yes;
-    EXPECT_EQ(qm::GetCheckPath({here, qm::kDriveRemovable, serial + 1}, 2, yes), other + "/");
+    EXPECT_EQ(qm::GetCheckPath({here, qm::kDriveRemovable, serial + 1}, 2, yes), qm::withTrailingSeparator(other));
     ScriptedAsker zero;
     zero.answers = {other};
     sink.shown.clear();
-    EXPECT_EQ(qm::GetCheckPath({here + "gone/", qm::kDriveRemovable, 0}, 2, zero), other + "/");
+    EXPECT_EQ(qm::GetCheckPath({here + "gone/", qm::kDriveRemovable, 0}, 2, zero), qm::withTrailingSeparator(other));
     EXPECT_EQ(sink.shown.size(), 1u);
 }
 

@@ -2,8 +2,12 @@
 #include "run_fixture.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include "foundation/iconv_win.h"
+#else
 #include <iconv.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -248,6 +252,9 @@ TEST_F(XmlDocTest, ParseFailuresCarryCodeLineAndReason) {
 }
 
 TEST_F(XmlDocTest, ExternalFilesStayInsideTheAllowedRoot) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX places (/etc/passwd) and symbolic links; test_platform_win covers Windows paths";
+#endif
     expectFailure(write("bomb.xml",
                         "<?xml version=\"1.0\"?>\n<!DOCTYPE a [\n<!ENTITY a0 \"lollollollollollollollollollol\">\n"
                         "<!ENTITY a1 \"&a0;&a0;&a0;&a0;&a0;&a0;&a0;&a0;&a0;&a0;\">\n"

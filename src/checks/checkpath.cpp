@@ -1,4 +1,5 @@
 #include "checks/checkpath.h"
+#include "foundation/fspath.h"
 
 #include "foundation/imagemount.h"
 #include "foundation/messages.h"
@@ -17,7 +18,7 @@ namespace {
 // The absolute form of a location; as it was when that cannot be made.
 std::string absoluteLocation(const std::string& location) {
     std::error_code ec;
-    const std::filesystem::path abs = std::filesystem::absolute(location, ec);
+    const std::filesystem::path abs = std::filesystem::absolute(fsPath(location), ec);
     if (ec) return location;
     std::string out = abs.lexically_normal().string();
     return out.empty() ? location : out;

@@ -1,4 +1,5 @@
 #include "checks/foldercheck.h"
+#include "foundation/fspath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -242,7 +243,7 @@ void CFolderCheck::setCheckCondition(int16_t intResultType, const uint8_t proces
 bool CFolderCheck::loadSetting(const std::string& strPdfOrderFile) {
     pdfOrder_.clear();
     std::error_code ec;
-    if (strPdfOrderFile.empty() || !std::filesystem::is_regular_file(strPdfOrderFile, ec)) return true;
+    if (strPdfOrderFile.empty() || !std::filesystem::is_regular_file(fsPath(strPdfOrderFile), ec)) return true;
 
     std::ifstream in(strPdfOrderFile, std::ios::binary);
     if (!in) {

@@ -1,4 +1,5 @@
 #include "checks/jobfilecheck.h"
+#include "foundation/fspath.h"
 
 #include <cmath>
 #include <cstdint>
@@ -276,7 +277,7 @@ bool CJobFileCheck::loadSetting(const std::string& strFile) {
     rules_.clear();
     rulePaths_.clear();
     std::error_code ec;
-    if (strFile.empty() || !std::filesystem::is_regular_file(strFile, ec)) return false;
+    if (strFile.empty() || !std::filesystem::is_regular_file(fsPath(strFile), ec)) return false;
     try {
         std::string bytes;
         {
@@ -351,7 +352,7 @@ int16_t CJobFileCheck::checkJobFile(const std::string& strJobFile, const std::st
         return -1;
     }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(strSettingFile, ec)) {
+    if (!std::filesystem::is_regular_file(fsPath(strSettingFile), ec)) {
         showMessage("XML", "設定ファイルが見つかりません。\r\n" + strSettingFile, MsgIcon::Exclamation);
         return -1;
     }

@@ -1,4 +1,5 @@
 #include "checks/relationcheck.h"
+#include "foundation/fspath.h"
 
 #include <algorithm>
 #include <climits>
@@ -70,7 +71,7 @@ std::string slashToBackslash(std::string s) {
 // delivery layout puts it (levels folders named as given, ignoring ASCII case).
 std::string derivedTop(const std::string& file, std::initializer_list<const char*> folders) {
     namespace fs = std::filesystem;
-    fs::path p = fs::path(file).parent_path();
+    fs::path p = fsPath(file).parent_path();
     for (const char* name : folders) {
         if (upperAscii(p.filename().string()) != name) return std::string();
         p = p.parent_path();

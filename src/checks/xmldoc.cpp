@@ -12,6 +12,7 @@
 // stderr); the first error is kept.
 
 #include "checks/xmldoc.h"
+#include "foundation/fspath.h"
 
 #include "foundation/imagemount.h"
 #include "foundation/platform.h"
@@ -25,10 +26,12 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cctype>
@@ -41,6 +44,11 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
+
+#ifdef _WIN32
+#include "foundation/iconv_win.h"
+#include "foundation/posix_win.h"  // last: it stands in for struct stat
+#endif
 
 namespace fs = std::filesystem;
 
@@ -304,7 +312,7 @@ void record(LoadState& st, int code, int line, std::string reason) {
     st.first.reason = oneLine(reason.c_str());
 }
 
-std::string fileNameOf(const std::string& path) { return displayName(fs::path(path).filename().string()); }
+std::string fileNameOf(const std::string& path) { return displayName(fsPath(path).filename().string()); }
 
 std::string japaneseReason(const xmlError& e, bool inOtherFile) {
     const std::string msg = e.message ? e.message : "";
@@ -410,23 +418,26 @@ std::optional<fs::path> findNoCase(const fs::path& p, LoadState& st) {
     const auto known = st.resolvedNames.find(p.string());
     if (known != st.resolvedNames.end()) return known->second;
     std::optional<fs::path> result;
-    std::error_code ec;
-    if (fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec) {
+    // Names go to the system as the program's own (UTF-8) text: through lstat and the
+    // platform listing rather than through fs::path's conversions.
+    auto exists = [](const fs::path& q) {
+        struct stat ls {};
+        return ::lstat(q.string().c_str(), &ls) == 0;
+    };
+    if (exists(p)) {
         result = p;
     } else {
         fs::path cur = p.root_path();
         bool found = true;
         for (const fs::path& comp : p.relative_path()) {
             fs::path next = cur / comp;
-            ec.clear();
-            if (fs::symlink_status(next, ec).type() == fs::file_type::not_found || ec) {
+            if (!exists(next)) {
                 auto listed = st.folderNames.find(cur.string());
                 if (listed == st.folderNames.end()) {
                     // Upper-cased name -> the least name of that spelling in the folder.
                     std::unordered_map<std::string, std::string> names;
-                    ec.clear();
-                    for (fs::directory_iterator it(cur, ec), end; !ec && it != end; it.increment(ec)) {
-                        std::string name = it->path().filename().string();
+                    for (DirEntry& e : listFolderNames(cur.string()).entries) {
+                        std::string name = std::move(e.raw);
                         auto [slot, added] = names.try_emplace(upper(name), name);
                         if (!added && name < slot->second) slot->second = std::move(name);
                     }
@@ -437,7 +448,7 @@ std::optional<fs::path> findNoCase(const fs::path& p, LoadState& st) {
                     found = false;
                     break;
                 }
-                next = cur / hit->second;
+                next = cur / fsPath(hit->second);
             }
             cur = next;
         }
@@ -624,7 +635,7 @@ bool linkFreeBelowRoot(const fs::path& p, LoadState& st) {
         const std::string holder = realPath(cur.parent_path().string());
         if (holder.empty() || !insideRoot(holder, st.rootReal)) break;
         struct stat ls {};
-        free = ::lstat(cur.c_str(), &ls) == 0 && !S_ISLNK(ls.st_mode);
+        free = ::lstat(cur.string().c_str(), &ls) == 0 && !S_ISLNK(ls.st_mode);
     }
     st.linkFree.emplace(p.string(), free);
     return free;
@@ -763,10 +774,10 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
         }
         target = percentDecode(rest);
     }
-    fs::path p(target);
+    fs::path p = fsPath(target);
     if (p.is_relative()) {
-        fs::path b = (base != nullptr && *base != '\0') ? fs::path(base) : fs::path(st->docPath);
-        if (!b.is_absolute()) b = fs::path(st->docPath);
+        fs::path b = (base != nullptr && *base != '\0') ? fsPath(base) : fsPath(st->docPath);
+        if (!b.is_absolute()) b = fsPath(st->docPath);
         p = b.parent_path() / p;
     }
     p = p.lexically_normal();
@@ -990,6 +1001,28 @@ int cp932Input(unsigned char* out, int* outlen, const unsigned char* in, int* in
     return stop == Cp932Stop::Invalid ? -2 : *outlen;
 }
 
+#ifdef _WIN32
+// The Windows libxml2 has no iconv: EUC-JP, the other Japanese encoding a document may
+// declare, is decoded by the system's code page 20932 as the Linux build decodes it by iconv.
+int eucJpInput(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+    if (out == nullptr || outlen == nullptr || inlen == nullptr) return -1;
+    if (in == nullptr || *inlen <= 0 || *outlen <= 0) {
+        *inlen = 0;
+        *outlen = 0;
+        return 0;
+    }
+    static const iconv_t cd = iconv_open("UTF-8", "EUC-JP");
+    char* src = reinterpret_cast<char*>(const_cast<unsigned char*>(in));
+    char* dst = reinterpret_cast<char*>(out);
+    size_t left = static_cast<size_t>(*inlen), room = static_cast<size_t>(*outlen);
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    *inlen -= static_cast<int>(left);
+    *outlen -= static_cast<int>(room);
+    // An incomplete character at the end comes again with the bytes that follow it.
+    return r == static_cast<size_t>(-1) && errno == EILSEQ ? -2 : *outlen;
+}
+#endif
+
 std::once_flag g_initOnce;
 
 void initLibrary() {
@@ -999,6 +1032,12 @@ void initLibrary() {
         // CP932 is decoded by our own tables rather than through iconv (same characters,
         // same bytes refused, several times faster); the handler registers itself.
         if (hasCp932Decoder()) xmlNewCharEncodingHandler("CP932", cp932Input, nullptr);
+#ifdef _WIN32
+        if (iconv_t cd = iconv_open("UTF-8", "EUC-JP"); cd != reinterpret_cast<iconv_t>(-1)) {
+            iconv_close(cd);
+            xmlNewCharEncodingHandler("EUC-JP", eucJpInput, nullptr);
+        }
+#endif
         g_previousLoader = xmlGetExternalEntityLoader();
         xmlSetExternalEntityLoader(externalEntityLoader);
     });
@@ -1527,7 +1566,7 @@ bool XmlDocument::load(const std::string& path) {
     std::error_code ec;
     const std::string shown = oneLine(displayName(path).c_str());
     LoadState st;
-    const fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec).lexically_normal();
+    const fs::path abs = path.empty() ? fs::path() : fs::absolute(fsPath(path), ec).lexically_normal();
     st.docPath = abs.string();
     st.docDir = abs.parent_path().string();
     if (liesInImage(st.docPath)) return loadFromImage(&st, shown);

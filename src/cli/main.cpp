@@ -6,6 +6,7 @@
 // status: 0 nothing found, 1 findings, 2 the check could not be run (or its findings
 // are no verdict: a setting table missing, a log not written).
 #include "checks/checkpath.h"
+#include "foundation/fspath.h"
 #include "checks/checkrun.h"
 #include "cli/doclist_report.h"  // deliverables list
 #include "cli/imagesection.h"    // media given as disc images
@@ -174,7 +175,7 @@ std::optional<int> acceptMedia(const std::vector<std::string>& given, std::vecto
             return kExitCannotRun;
         }
         std::error_code ec;
-        std::string canonical = std::filesystem::canonical(location, ec).string();
+        std::string canonical = std::filesystem::canonical(fsPath(location), ec).string();
         if (ec) canonical = location;
         canonical = withTrailingSeparator(canonical);
         VolumeInfo info;

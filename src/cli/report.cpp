@@ -2,6 +2,7 @@
 #include "cli/report.h"
 
 #include "models/resultreport.h"
+#include "foundation/platform.h"
 #include "printing/layout/fonts.h"
 #include "printing/layout/render.h"
 
@@ -24,6 +25,12 @@ void quietQt(QtMsgType type, const QMessageLogContext&, const QString& text) {
 // A platform that needs no display, when one is installed: creating the application
 // object without any would end the program.
 const char* headlessPlatform() {
+#ifdef Q_OS_WIN
+    // The plugins lie beside the program; Windows always has a display to fall back on.
+    const QString here = QString::fromStdString(programFolder(nullptr));
+    if (QFileInfo::exists(here + QStringLiteral("platforms/qoffscreen.dll"))) return "offscreen";
+    return "windows";
+#endif
     for (const QString& dir : QCoreApplication::libraryPaths()) {
         if (QFileInfo::exists(dir + "/platforms/libqoffscreen.so")) return "offscreen";
         if (QFileInfo::exists(dir + "/platforms/libqminimal.so")) return "minimal";

@@ -1,13 +1,16 @@
 // Program-wide state: folders, log folder and dates.
 #include "foundation/appstate.h"
+#include "foundation/fspath.h"
 
 #include "foundation/imagemount.h"
 
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -18,9 +21,21 @@
 #include "foundation/platform.h"
 #include "foundation/text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "foundation/posix_win.h"
+#include "foundation/win_paths.h"
+#endif
+
 namespace qm {
 
 namespace {
+
+#ifdef _WIN32
+using dev_t = uint64_t;  // volume serial number
+using ino_t = uint64_t;  // file index
+#endif
 
 std::string withoutTrailingSeparators(std::string p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
@@ -75,7 +90,7 @@ std::string logFolderOverlap(const std::string& logFolder, const std::string& me
     // A disc image is a file: logs beside it leave it alone, unless it bears a name that
     // the clearing of a log folder removes.
     if (const std::string image = imageFileOf(medium); !image.empty()) {
-        const std::filesystem::path file = std::filesystem::absolute(image).lexically_normal();
+        const std::filesystem::path file = std::filesystem::absolute(fsPath(image)).lexically_normal();
         const std::string name = file.filename().string();
         const std::string parent = file.parent_path().string();
         if (!pathLiesWithin(parent, logFolder) || !pathLiesWithin(logFolder, parent) ||
@@ -101,6 +116,25 @@ bool LogFolderLock::acquire(const std::string& folder) {
     taken_ = false;
     problem_.clear();
     const std::string dir = withoutTrailingSeparators(folder);
+#ifdef _WIN32
+    // A folder cannot be locked on Windows: a hidden lock file inside it, opened for this
+    // run alone and gone when closed, stands for the lock.
+    HANDLE h = CreateFileW(systemPath(dir + "\\quillmark.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_SHARING_VIOLATION) {
+            taken_ = true;
+            problem_ = "ログフォルダは他のチェックが使用中です: " + dir;
+        } else {
+            problem_ = systemErrorMessage("ログフォルダを開けません", dir, errnoOfWin32(code));
+        }
+        return false;
+    }
+    fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+    if (fd_ < 0) CloseHandle(h);
+    return true;
+#else
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         problem_ = systemErrorMessage("ログフォルダを開けません", dir, errno);
@@ -118,6 +152,7 @@ bool LogFolderLock::acquire(const std::string& folder) {
     }
     fd_ = fd;
     return true;
+#endif
 }
 
 void LogFolderLock::release() {
@@ -127,7 +162,7 @@ void LogFolderLock::release() {
 
 void AppState::startUp(const std::string& programFolder) {
     appPath = withTrailingSeparator(programFolder);
-    settingPath = appPath + "Setting/";
+    settingPath = withTrailingSeparator(appPath + "Setting");
     establishLogFolder();
     lastPath.clear();
     stop = false;
@@ -165,7 +200,7 @@ bool AppState::establishLogFolder() {
         logFolderProblem = why;
         return false;
     }
-    return openLogFolder(userBase + "/quillmark_log", true);
+    return openLogFolder(joinRel(userBase, "quillmark_log"), true);
 }
 
 bool AppState::useLogFolder(const std::string& dir) { return openLogFolder(dir, false); }
@@ -194,6 +229,14 @@ bool AppState::openLogFolder(const std::string& dir, bool own) {
 
 void AppState::deleteLogs() const {
     if (logPath.empty()) return;
+#ifdef _WIN32
+    const Listing listing = listFolder(logPath);
+    for (const DirEntry& e : listing.entries) {
+        if (!e.isRegular) continue;
+        if (logFolderIsOwn ? LikeMatchNoCase(e.name, "*.log") : isRunLogName(e.name))
+            DeleteFileW(systemPath(joinRel(logPath, e.raw)).c_str());
+    }
+#else
     const int dfd = ::open(logPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dfd < 0) return;
     DIR* d = ::fdopendir(dfd);
@@ -210,6 +253,7 @@ void AppState::deleteLogs() const {
     }
     for (const auto& n : doomed) ::unlinkat(dfd, n.c_str(), 0);
     ::closedir(d);
+#endif
 }
 
 }  // namespace qm

@@ -47,7 +47,11 @@ std::string CCsvRead::ItemValue(int Index) const {
 
 bool CCsvRead::OpenFile(const std::string& strFileName) {
     // A plain look-up of a visible file: folders and "." names are not found.
+#ifdef _WIN32
+    const size_t slash = strFileName.find_last_of("\\/");
+#else
     const size_t slash = strFileName.find_last_of('/');
+#endif
     const std::string base = slash == std::string::npos ? strFileName : strFileName.substr(slash + 1);
     if (base.empty() || base[0] == '.') return false;
     struct stat st {};

@@ -1,12 +1,16 @@
 // Check log writer.
 #include "foundation/errorlog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
+
+#ifdef _WIN32
+#include "foundation/posix_win.h"
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "foundation/messages.h"
 #include "foundation/text.h"

@@ -72,7 +72,9 @@ std::string systemErrorText(int err) {
         case ETXTBSY: return "実行中のファイルです";
         case EWOULDBLOCK: return "他のプログラムが使用中です";
         case ENOLCK: return "ロックできません";
+#ifdef ESTALE
         case ESTALE: return "ネットワーク上のファイルが無効になりました";
+#endif
         case ETIMEDOUT: return "応答がありません（タイムアウト）";
         default: return "システムエラー（番号 " + std::to_string(err) + "）";
     }

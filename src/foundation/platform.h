@@ -1,6 +1,6 @@
 // The platform layer: folder listing, look-ups by name and pattern, drive types, volume
 // serial numbers and per-user folders. The Linux implementation is platform_posix.cpp;
-// a Windows build supplies the same functions.
+// platform_win.cpp is the Windows one, on the wide-character API. The build picks one.
 //
 // Paths handed in and out are native paths. Medium-relative paths of the logs use "\"
 // and are joined to a native top folder with joinRel().

@@ -1,7 +1,11 @@
 // Text rules, CP932 conversion and wildcard matching.
 #include "foundation/text.h"
 
+#ifdef _WIN32
+#include "foundation/iconv_win.h"
+#else
 #include <iconv.h>
+#endif
 
 #include <algorithm>
 #include <atomic>

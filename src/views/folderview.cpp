@@ -8,8 +8,13 @@
 #include "views/launch.h"
 
 #include <QCoreApplication>
+#ifndef Q_OS_WIN
 #include <QDBusConnection>
 #include <QDBusMessage>
+#else
+#include <QDir>
+#include <QProcess>
+#endif
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -265,12 +270,22 @@ uint32_t FolderStructureView::selectedRow() const {
 
 bool FolderStructureView::launchDefault(const QString& kind, const QString& path) {
     if (kind == QLatin1String("open")) return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#ifdef Q_OS_WIN
+    // Explorer opens the folder, or the folder of the file with the file selected.
+    const QString native = QDir::toNativeSeparators(path);
+    QProcess explorer;
+    explorer.setProgram(QStringLiteral("explorer.exe"));
+    explorer.setNativeArguments(kind == QLatin1String("select") ? QStringLiteral("/select,\"%1\"").arg(native)
+                                                                 : QStringLiteral("\"%1\"").arg(native));
+    return explorer.startDetached();
+#else
     // The file manager shows the folder, or the file selected in its folder, where it
     // offers that; otherwise the folder opens as any folder does (nothing takes it when
     // no launcher such as xdg-open is installed).
     if (showInFileManager(kind, path)) return true;
     const QString folder = kind == QLatin1String("select") ? folderOf(path) : path;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+#endif
 }
 
 bool FolderStructureView::explore(const std::string& native, bool isFolder, const char* caption) {

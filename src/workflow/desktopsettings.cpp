@@ -68,7 +68,12 @@ void writeBasePath(const QString& path) {
 
 std::unique_ptr<QLockFile> acquireInstanceLock(const QString& lockFolder) {
     QString dir = lockFolder;
+#ifdef Q_OS_WIN
+    // The user's local application data (RuntimeLocation is the home folder there).
+    if (dir.isEmpty()) dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+#else
     if (dir.isEmpty()) dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+#endif
     if (dir.isEmpty()) dir = QDir::tempPath();
     QDir().mkpath(dir);
     auto lock = std::make_unique<QLockFile>(dir + QStringLiteral("/quillmark.lock"));

@@ -102,8 +102,22 @@ MediumLocationDialog::MediumLocationDialog(QWidget* parent) : QDialog(parent) {
     // The drive list: the mounted volumes a user would pick, by mount point and label.
     const std::vector<PickableVolume> volumes = volumeSource() ? volumeSource()() : listPickableVolumes();
     for (const auto& v : volumes) {
+#ifdef Q_OS_WIN
+        // Every drive letter with its kind, as Explorer names them: "E: [ラベル] CD/DVD".
+        QString text = QString::fromStdString(v.mountPoint).left(2);
+        if (!v.label.empty()) text += QStringLiteral(" [%1]").arg(QString::fromStdString(v.label));
+        switch (v.driveType) {
+            case kDriveRemovable: text += QStringLiteral("  リムーバブル ディスク"); break;
+            case kDriveFixed: text += QStringLiteral("  ローカル ディスク"); break;
+            case kDriveRemote: text += QStringLiteral("  ネットワーク ドライブ"); break;
+            case kDriveCdRom: text += QStringLiteral("  CD/DVD ドライブ"); break;
+            case kDriveRamDisk: text += QStringLiteral("  RAM ディスク"); break;
+            default: break;
+        }
+#else
         QString text = QString::fromStdString(v.mountPoint);
         if (!v.label.empty()) text += QStringLiteral("  [%1]").arg(QString::fromStdString(v.label));
+#endif
         drvCheck_->addItem(text, QString::fromStdString(v.mountPoint));
     }
     optDrive_->setChecked(true);
