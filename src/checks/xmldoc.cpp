@@ -461,8 +461,11 @@ std::optional<fs::path> findNoCase(const fs::path& p, LoadState& st) {
 bool insideRoot(const std::string& real, const std::string& root) {
     if (root.empty()) return false;
     if (real == root) return true;
-    const std::string prefix = root.back() == '/' ? root : root + "/";
-    return real.compare(0, prefix.size(), prefix) == 0;
+    // Below root: root's text, then a separator ("/" here; on Windows also "\").
+    const char sep = nativeSeparator();
+    if (real.compare(0, root.size(), root) != 0) return false;
+    if (root.back() == '/' || root.back() == sep) return true;
+    return real.size() > root.size() && (real[root.size()] == '/' || real[root.size()] == sep);
 }
 
 std::string realPath(const std::string& p) {
@@ -647,7 +650,7 @@ xmlExternalEntityLoader g_previousLoader = nullptr;
 // the end.
 std::string imageFolderForm(const std::string& path) {
     std::string s = fs::path(path).lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    while (s.size() > 1 && (s.back() == '/' || s.back() == nativeSeparator())) s.pop_back();
     return s;
 }
 
@@ -679,7 +682,7 @@ xmlParserInputPtr openImageExternal(const fs::path& p, const std::string& what, 
         return nullptr;
     }
     const std::string rel = wanted.size() > root.size() ? wanted.substr(root.size() + 1) : std::string();
-    const std::optional<std::string> found = resolveRel(root + "/", rel, EntryKind::Any);
+    const std::optional<std::string> found = resolveRel(withTrailingSeparator(root), rel, EntryKind::Any);
     if (!found) {
         record(st, XML_IO_ENOENT, line, what + "が見つかりません: " + displayName(wanted));
         return nullptr;

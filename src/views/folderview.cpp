@@ -60,6 +60,7 @@ QString folderOf(const QString& path) {
     return QFileInfo(p).absolutePath();
 }
 
+#ifndef Q_OS_WIN
 // Asks the desktop's file manager over the session bus to show a folder (kind "explore")
 // or a file selected in its folder ("select"). False when no file manager answers.
 bool showInFileManager(const QString& kind, const QString& path) {
@@ -73,6 +74,7 @@ bool showInFileManager(const QString& kind, const QString& path) {
     const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
+#endif
 
 }  // namespace
 
