@@ -669,6 +669,33 @@ int imageReadFailureCode(ImageRead r) {
     return r == ImageRead::Missing ? XML_IO_ENOENT : r == ImageRead::NotPlain ? XML_IO_EACCES : XML_IO_EIO;
 }
 
+// The parser input of an external file's bytes: decoded to UTF-8 as the document
+// declares, counted against the load's budget, named by its path for loop detection.
+xmlParserInputPtr externalInput(LoadState& st, xmlParserCtxtPtr ctxt, std::string& bytes, const std::string& real,
+                                int line, const std::string& overBudget) {
+    std::string text, why;
+    if (!externalToUtf8(bytes, st.docEncoding, text, why)) {
+        record(st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
+        return nullptr;
+    }
+    bytes = std::string();
+    st.externalBytes += text.size();
+    if (st.externalBytes > kMaxXmlExternalBytes || text.size() > static_cast<size_t>(INT_MAX)) {
+        record(st, XML_ERR_USER_STOP, line, overBudget);
+        return nullptr;
+    }
+    xmlParserInputBufferPtr buf =
+        xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
+    if (buf == nullptr) return nullptr;
+    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buf, XML_CHAR_ENCODING_NONE);
+    if (input == nullptr) {
+        xmlFreeParserInputBuffer(buf);
+        return nullptr;
+    }
+    input->filename = reinterpret_cast<const char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(real.c_str())));
+    return input;
+}
+
 // openExternal() for a document inside a disc image: the file is looked up in the same
 // image, below the allowed root, and read from it. An image holds no links and does not
 // change while it is open, so its files are not stamped for the kept documents.
@@ -721,27 +748,7 @@ xmlParserInputPtr openImageExternal(const fs::path& p, const std::string& what, 
         record(st, imageReadFailureCode(read), line, imageReadFailure(read, what, shown, reason));
         return nullptr;
     }
-    std::string text, why;
-    if (!externalToUtf8(bytes, st.docEncoding, text, why)) {
-        record(st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
-        return nullptr;
-    }
-    bytes = std::string();
-    st.externalBytes += text.size();
-    if (st.externalBytes > kMaxXmlExternalBytes || text.size() > static_cast<size_t>(INT_MAX)) {
-        record(st, XML_ERR_USER_STOP, line, overBudget);
-        return nullptr;
-    }
-    xmlParserInputBufferPtr buf =
-        xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
-    if (buf == nullptr) return nullptr;
-    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buf, XML_CHAR_ENCODING_NONE);
-    if (input == nullptr) {
-        xmlFreeParserInputBuffer(buf);
-        return nullptr;
-    }
-    input->filename = reinterpret_cast<const char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(real.c_str())));
-    return input;
+    return externalInput(st, ctxt, bytes, real, line, overBudget);
 }
 
 // Opens a DTD or external entity named by `ref` (a path or URL), relative to `base`.
@@ -857,27 +864,7 @@ xmlParserInputPtr openExternal(const char* ref, const char* base, xmlParserCtxtP
     fillStamp(fileStatus, stamp);
     stamp.path = real;
     st->externals.push_back(std::move(stamp));
-    std::string text, why;
-    if (!externalToUtf8(bytes, st->docEncoding, text, why)) {
-        record(*st, XML_I18N_CONV_FAILED, line, why + " (" + fileNameOf(real) + ")");
-        return nullptr;
-    }
-    bytes = std::string();
-    st->externalBytes += text.size();
-    if (st->externalBytes > kMaxXmlExternalBytes || text.size() > static_cast<size_t>(INT_MAX)) {
-        record(*st, XML_ERR_USER_STOP, line, overBudget);
-        return nullptr;
-    }
-    xmlParserInputBufferPtr buf =
-        xmlParserInputBufferCreateMem(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
-    if (buf == nullptr) return nullptr;
-    xmlParserInputPtr input = xmlNewIOInputStream(ctxt, buf, XML_CHAR_ENCODING_NONE);
-    if (input == nullptr) {
-        xmlFreeParserInputBuffer(buf);
-        return nullptr;
-    }
-    input->filename = reinterpret_cast<const char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(real.c_str())));
-    return input;
+    return externalInput(*st, ctxt, bytes, real, line, overBudget);
 }
 
 // The process-wide loader: external entities whose URL the parser built itself.
