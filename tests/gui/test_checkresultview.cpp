@@ -281,7 +281,8 @@ private slots:
         QCOMPARE(sink.shown.size(), size_t(1));
         QCOMPARE(QString::fromStdString(sink.shown[0].caption), QStringLiteral("ヘルプ"));
         QCOMPARE(QString::fromStdString(sink.shown[0].text),
-                 QStringLiteral("\"/nonexistent/qm-help/\"\nヘルプァイルが見つかりません。"));
+                 "\"" + QDir::toNativeSeparators(QStringLiteral("/nonexistent/qm-help/")) +
+                     "\"\nヘルプァイルが見つかりません。");
         QCOMPARE(sink.shown[0].icon, MsgIcon::Exclamation);
     }
 

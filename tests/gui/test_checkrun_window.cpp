@@ -196,7 +196,7 @@ private slots:
             requests << child<QLabel>(loc, "lblInfo")->text();
             presets << child<QLineEdit>(loc, "txtCheckFolder")->text();
             if (requests.size() == 1) {
-                qm::test::onNextModal(answer, nullptr);
+                qm::test::onNextModal(answer, &dlg);
                 child<QPushButton>(loc, "cmdOK")->click();
             } else {
                 child<QPushButton>(loc, "cmdCancel")->click();

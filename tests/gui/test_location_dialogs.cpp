@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,31 @@ void touch(const QString& path) {
     f.open(QIODevice::WriteOnly);
 }
 
+// The scripted drive list, and the entry it gives, as each system names its drives.
+#ifdef Q_OS_WIN
+const char* const kDisc = "Q:\\";
+const char* const kStick = "E:\\";
+const char* const kStickFolder = "E:\\WORK\\";
+const QString kDiscEntry = QStringLiteral("Q: [SURVEY_01]  CD/DVD ドライブ");
+#else
+const char* const kDisc = "/media/user/SURVEY_01";
+const char* const kStick = "/mnt/usb/";
+const char* const kStickFolder = "/mnt/usb/WORK/";
+const QString kDiscEntry = QStringLiteral("/media/user/SURVEY_01  [SURVEY_01]");
+#endif
+
+// Where the base folder is kept: the registry on Windows, a file under the folder the test
+// gives QSettings elsewhere.
+bool basePathIsStored(const QTemporaryDir& tmp) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(tmp);
+    return QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\Quillmark"), QSettings::NativeFormat)
+        .contains(QStringLiteral("BasePath"));
+#else
+    return QFile::exists(tmp.filePath("config/Quillmark/Quillmark.conf"));
+#endif
+}
+
 }  // namespace
 
 class LocationDialogs : public QObject {
@@ -37,6 +63,7 @@ class LocationDialogs : public QObject {
     QTemporaryDir tmp;
     qm::RecordingMessageSink sink;
     int browsed = 0;
+    QString userBase_;
 
     template <class T>
     T* child(QWidget* w, const char* name) {
@@ -55,8 +82,8 @@ private slots:
             return std::string();
         });
         MediumLocationDialog::setVolumeSource([] {
-            return std::vector<qm::PickableVolume>{{"/media/user/SURVEY_01", "SURVEY_01", qm::kDriveCdRom},
-                                                   {"/mnt/usb", "", qm::kDriveRemovable}};
+            return std::vector<qm::PickableVolume>{{kDisc, "SURVEY_01", qm::kDriveCdRom},
+                                                   {kStick, "", qm::kDriveRemovable}};
         });
         QDir d(tmp.path());
         d.mkpath("good/SURVEY");
@@ -73,13 +100,13 @@ private slots:
         QVERIFY(child<QRadioButton>(&dlg, "optDrive")->isChecked());
         auto* drv = child<QComboBox>(&dlg, "drvCheck");
         QCOMPARE(drv->count(), 2);
-        QCOMPARE(drv->itemText(0), QStringLiteral("/media/user/SURVEY_01  [SURVEY_01]"));
-        dlg.SetDefaultPath("/mnt/usb/");
+        QCOMPARE(drv->itemText(0), kDiscEntry);
+        dlg.SetDefaultPath(kStick);
         QCOMPARE(drv->currentIndex(), 1);
         QVERIFY(child<QRadioButton>(&dlg, "optDrive")->isChecked());
-        dlg.SetDefaultPath("/mnt/usb/WORK/");
+        dlg.SetDefaultPath(kStickFolder);
         QVERIFY(child<QRadioButton>(&dlg, "optFolder")->isChecked());
-        QCOMPARE(child<QLineEdit>(&dlg, "txtCheckFolder")->text(), QStringLiteral("/mnt/usb/WORK/"));
+        QCOMPARE(child<QLineEdit>(&dlg, "txtCheckFolder")->text(), QString::fromUtf8(kStickFolder));
         QCOMPARE(browsed, 0);  // selected by the program: no browser
         dlg.SetDefaultPath(tmp.filePath("good").toStdString());
         dlg.show();
@@ -151,7 +178,7 @@ private slots:
         child<QPushButton>(&dlg, "cmdOK")->click();
         QVERIFY(dlg.IsOK());
         QVERIFY(!dlg.isVisible());
-        QCOMPARE(QString::fromStdString(dlg.GetCheckFolder()), tmp.filePath("noindex") + "/");
+        QCOMPARE(QString::fromStdString(dlg.GetCheckFolder()), QDir::toNativeSeparators(tmp.filePath("noindex") + "/"));
         sink.answer = qm::MsgAnswer::No;
     }
 
@@ -171,6 +198,7 @@ private slots:
     }
 
     void baseFolderPersistsThroughTheMainWindow() {
+        userBase_ = readBasePath();
         qm::AppState app;
         app.startUp(QM_BINARY_DIR);
         app.basePath = "/srv/deliveries/";
@@ -195,10 +223,11 @@ private slots:
         });
         w.editSettings();
         QVERIFY(app.basePath.empty());
-        QVERIFY(QFile::exists(tmp.filePath("config/Quillmark/Quillmark.conf")));
+        QVERIFY(basePathIsStored(tmp));
         QCOMPARE(readBasePath(), QString());
         writeBasePath("/data/基準/");
         QCOMPARE(readBasePath(), QStringLiteral("/data/基準/"));
+        writeBasePath(userBase_);  // the user's own setting, where it is the registry
         setBrowseFolderHook([this](const QString&, const std::string&) {
             ++browsed;
             return std::string();

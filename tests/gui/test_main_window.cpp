@@ -100,7 +100,7 @@ private slots:
         const QString guiLogs = tmp.filePath("gui-logs"), cliLogs = tmp.filePath("cli-logs");
 
         QProcess cli;
-        cli.start(QM_BINARY_DIR "/quillmark-check", {"--log-dir", cliLogs, medium});
+        cli.start(QM_BINARY_DIR "/quillmark-check", {"--log-dir", cliLogs, QDir::toNativeSeparators(medium)});
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitCode(), 1);  // findings
         const qm::RunSummary cliSummary = qm::readRunSummary(cliLogs.toStdString() + "/", 1, 1);
@@ -145,7 +145,7 @@ private slots:
         delete viewWatch.data();
         QVERIFY(result >= 0);
         QVERIFY(viewChecked);
-        QCOMPARE(app.lastPath, medium.toStdString() + "/");
+        QCOMPARE(QString::fromStdString(app.lastPath), QDir::toNativeSeparators(medium + "/"));
 
         const QStringList names = logNames(guiLogs);
         QVERIFY(!names.isEmpty());

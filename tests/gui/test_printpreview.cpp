@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,13 +117,17 @@ PrintDocument longPlace() {
     return d;
 }
 
+// The pages of a PDF the program wrote: Qt writes every page as an object of its own,
+// "/Type /Page", and the page tree as "/Type /Pages". -1: no PDF there.
 int pdfPages(const QString& path) {
-    QProcess p;
-    p.start("pdfinfo", {path});
-    p.waitForFinished(30000);
-    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n'))
-        if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
-    return -1;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray pdf = f.readAll();
+    if (!pdf.startsWith("%PDF-") || !pdf.trimmed().endsWith("%%EOF")) return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![A-Za-z])"));
+    int n = 0;
+    for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next()) ++n;
+    return n;
 }
 
 }  // namespace
@@ -217,12 +222,14 @@ private slots:
         const QString one = dir.filePath("one.pdf");
         QVERIFY(dlg.savePdf(one, 2, 2));
         QCOMPARE(pdfPages(one), 1);
+#ifndef Q_OS_WIN  // poppler's pdftotext reads the page back on Linux
         QProcess text;
         text.start("pdftotext", {"-layout", one, "-"});
         text.waitForFinished(30000);
         const QString page2 = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(page2.contains(QStringLiteral("P. 2 / %1").arg(dlg.pageCount())), qPrintable(page2.left(400)));
         QVERIFY(page2.contains(QStringLiteral("業務管理ファイルチェック結果")));
+#endif
         // A file that cannot be written is refused with a message.
         box_.shown.clear();
         QVERIFY(!dlg.savePdf(dir.filePath("no/such/folder/x.pdf"), 1, 1));
@@ -247,14 +254,20 @@ private slots:
         QFile index(medium + "/INDEX_D.XML");
         QVERIFY(index.open(QIODevice::WriteOnly) && index.write("<INDEX/>") == 8);
         index.close();
-        QVERIFY(QFile::link(medium, dir.filePath("alias")));
+#ifdef Q_OS_WIN
+        // Windows names the same folder in any case.
+        const QString alias = dir.filePath("DISC");
+#else
+        const QString alias = dir.filePath("alias");
+        QVERIFY(QFile::link(medium, alias));
+#endif
         rememberMedia({medium.toStdString() + "/"});
 
         PrintPreviewDialog dlg;
         dlg.setDocument(errDoc(3));
         box_.shown.clear();
-        QVERIFY(!dlg.savePdf(dir.filePath("alias/INDEX_D.XML"), 1, 1));
-        QVERIFY(!dlg.savePdf(dir.filePath("alias/../disc/SURVEY/new.pdf"), 1, 1));
+        QVERIFY(!dlg.savePdf(alias + "/INDEX_D.XML", 1, 1));
+        QVERIFY(!dlg.savePdf(alias + "/../disc/SURVEY/new.pdf", 1, 1));
         QCOMPARE(box_.shown.size(), size_t(2));
         QCOMPARE(QString::fromStdString(box_.shown[0].caption), QStringLiteral("PDF保存"));
         QVERIFY(QString::fromStdString(box_.shown[0].text).contains(QStringLiteral("成果メディアの中には保存できません")));
@@ -278,7 +291,7 @@ private slots:
         QCOMPARE(QDir(medium).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"INDEX_D.XML"});
         // 印刷 with no printer saves a PDF the same way; cancelling after a refusal saves nothing.
         if (!dlg.printerInstalled()) {
-            answers = {dir.filePath("alias/p.pdf")};
+            answers = {alias + "/p.pdf"};
             asked = 0;
             box_.shown.clear();
             box_.answer = MsgAnswer::Yes;
@@ -387,6 +400,9 @@ private slots:
         QDialogButtonBox standard(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         QCOMPARE(standard.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
 
+#ifdef Q_OS_WIN
+        QSKIP("Windows shows its own print dialog, in the system's language");
+#endif
         QPrinter printer;
         QPrintDialog dialog(&printer);
         PrintPreviewDialog::prepareSetupDialog(dialog);

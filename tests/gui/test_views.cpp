@@ -136,7 +136,7 @@ private slots:
 
     void severalFindingsStandOneBelowTheOther() {
         QTemporaryDir dir;
-        const QString top = dir.path() + "/m";
+        const QString top = QDir::toNativeSeparators(dir.path() + "/m");  // as the location dialog gives it
         QDir().mkpath(top + "/SURVEY/DOC");
         for (const char* name : {"/SURVEY/DOC/A.PDF", "/SURVEY/DOC/B.PDF", "/SURVEY/DOC/C.PDF"}) {
             QFile f(top + name);
@@ -183,7 +183,7 @@ private slots:
 
     void folderViewOpenCommands() {
         QTemporaryDir dir;
-        const QString top = dir.path() + "/m";
+        const QString top = QDir::toNativeSeparators(dir.path() + "/m");  // as the location dialog gives it
         QDir().mkpath(top + "/SURVEY/DOC");
         QFile f(top + "/SURVEY/DOC/A.PDF");
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -210,7 +210,8 @@ private slots:
         select("SURVEY\\DOC\\A.PDF");
         view.cmdFileOpen_Click();
         view.cmdExp_Click();
-        QCOMPARE(launched, (QStringList{"open " + top + "/SURVEY/DOC/A.PDF", "select " + top + "/SURVEY/DOC/A.PDF"}));
+        const QString file = QDir::toNativeSeparators(top + "/SURVEY/DOC/A.PDF");
+        QCOMPARE(launched, (QStringList{"open " + file, "select " + file}));
         answer = false;
         view.cmdFileOpen_Click();
         QCOMPARE(sink_.shown.size(), size_t(1));
@@ -248,6 +249,9 @@ private slots:
     // With no file manager on the session bus and no launcher on the path, the desktop's
     // own hand-over fails and the user is told so.
     void folderViewWithoutALauncher() {
+#ifdef Q_OS_WIN
+        QSKIP("Explorer is part of Windows: there is always a file manager");
+#endif
         QTemporaryDir dir, emptyBin;
         QDir().mkpath(dir.path() + "/m/SURVEY");
         const QByteArray path = qgetenv("PATH");

@@ -10,11 +10,16 @@
 
 namespace qm {
 
+namespace {
+bool ipaStandsIn = false;  // Windows without the MS faces
+}  // namespace
+
 void installFontSubstitutions() {
 #ifdef Q_OS_WIN
     // Windows has the MS faces as a rule; where they are missing, the IPA faces shipped
     // in fonts/ beside the program stand in for them.
     if (!QFontDatabase::families().contains(kGothic) || !QFontDatabase::families().contains(kPGothic)) {
+        ipaStandsIn = true;
         const QDir fonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
         for (const char* file : {"ipag.ttf", "ipagp.ttf"})
             QFontDatabase::addApplicationFont(fonts.filePath(QString::fromLatin1(file)));
@@ -26,6 +31,12 @@ void installFontSubstitutions() {
     pgothic << QStringLiteral("IPAPGothic") << QStringLiteral("IPA Pゴシック");
     QFont::insertSubstitutions(kGothic, gothic);
     QFont::insertSubstitutions(kPGothic, pgothic);
+}
+
+QFont gothicFont(int pointSize) {
+    QFont f(kGothic, pointSize);
+    if (ipaStandsIn) f.setStyleStrategy(QFont::NoAntialias);
+    return f;
 }
 
 }  // namespace qm
