@@ -78,9 +78,13 @@ bool showInFileManager(const QString& kind, const QString& path) {
 
 }  // namespace
 
+#ifdef Q_OS_WIN
+const char* const kNoFileManager = "エクスプローラを起動できませんでした。";
+#else
 const char* const kNoFileManager =
     "フォルダを表示するプログラムが見つかりません。\r\n"
     "xdg-utils（xdg-open）とファイルマネージャをインストールしてください。";
+#endif
 
 // ---- Model -------------------------------------------------------------------------
 

@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(QString::fromStdString(sink_.shown[2].caption), QStringLiteral("フォルダオープン"));
         for (size_t i : {1, 2})
             QCOMPARE(QString::fromStdString(sink_.shown[i].text),
-                     QString(top + "/SURVEY/DOC\r\n\r\n") + QString::fromUtf8(kNoFileManager));
+                     QDir::toNativeSeparators(top + "/SURVEY/DOC") + "\r\n\r\n" + QString::fromUtf8(kNoFileManager));
         sink_.shown.erase(sink_.shown.begin() + 1, sink_.shown.end());
         select("SURVEY\\DOC\\A.PDF");
 
