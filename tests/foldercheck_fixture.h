@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -19,6 +22,7 @@
 
 #include "checks/foldercheck.h"
 #include "foundation/messages.h"
+#include "foundation/platform.h"
 #include "foundation/text.h"
 
 namespace fctest {
@@ -28,11 +32,12 @@ namespace fs = std::filesystem;
 // A new empty folder in the temporary folder, or in base when given.
 inline fs::path uniqueTempFolder(const fs::path& base = fs::path()) {
     static std::atomic<int> counter{0};
-    fs::path p = (base.empty() ? fs::temp_directory_path() : base) /
-                 ("qm_fc_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::remove_all(p);
-    fs::create_directories(p);
-    return p;
+    // A name no earlier run left behind (wine gives the same process ids run after run).
+    for (;;) {
+        fs::path p = (base.empty() ? fs::temp_directory_path() : base) /
+                     ("qm_fc_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        if (fs::create_directories(p)) return p;
+    }
 }
 
 // An empty file, with its parent folders.
@@ -44,6 +49,9 @@ inline void touch(const fs::path& p) {
 // Where folders are made fastest: the memory file system when there is one (thousands
 // of nested folders take seconds on some disk file systems), else the temporary folder.
 inline fs::path fastTempFolder() {
+#ifdef _WIN32
+    return uniqueTempFolder();
+#endif
     std::error_code ec;
     if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) return uniqueTempFolder("/dev/shm");
     return uniqueTempFolder();
@@ -60,10 +68,33 @@ inline void setDate(const fs::path& p, int y, int m, int d) {
     tm.tm_hour = 12;
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
+#ifdef _WIN32
+    // Folders too (backup semantics); the file time counts 100 ns from 1601.
+    const HANDLE h = CreateFileW(p.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                 nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << p;
+    const uint64_t ticks = (static_cast<uint64_t>(t) + 11644473600ULL) * 10000000ULL;
+    FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const BOOL set = SetFileTime(h, nullptr, &ft, &ft);
+    CloseHandle(h);
+    ASSERT_TRUE(set) << p;
+#else
     struct timespec ts[2];
     ts[0].tv_sec = ts[1].tv_sec = t;
     ts[0].tv_nsec = ts[1].tv_nsec = 0;
     ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), ts, AT_SYMLINK_NOFOLLOW), 0) << p;
+#endif
+}
+
+// A symbolic link, where the system lets the test make one (Windows asks for a privilege).
+inline bool makeLink(const fs::path& target, const fs::path& link, bool folder = false) {
+    std::error_code ec;
+    if (folder)
+        fs::create_directory_symlink(target, link, ec);
+    else
+        fs::create_symlink(target, link, ec);
+    return !ec;
 }
 
 // Every entry below (not including) the folder gets the date.
@@ -136,7 +167,7 @@ protected:
     }
 
     std::string settingDir() const { return setting.string() + "/"; }
-    std::string mediumDir() const { return medium.string() + "/"; }
+    std::string mediumDir() const { return qm::withTrailingSeparator(medium.string()); }
     std::string comment() const { return ";チェックパス " + mediumDir(); }
 
     // A delivery without any finding: management files, DTDs, one C sub-folder each in

@@ -1,7 +1,11 @@
 // The table-driven CP932 decoder against the system converter, and the wildcard
 // matcher's byte path against its character path.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include "foundation/iconv_win.h"  // the system's own converter
+#else
 #include <iconv.h>
+#endif
 
 #include <cerrno>
 #include <random>

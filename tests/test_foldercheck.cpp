@@ -5,6 +5,7 @@
 #include "foldercheck_fixture.h"
 #include "foundation/csvread.h"
 #include "foundation/errorlog.h"
+#include "foundation/platform.h"
 
 using namespace fctest;
 
@@ -52,7 +53,7 @@ TEST_F(FolderCheckTest, WalkJudgesNamesAndEmptyFoldersDepthFirst) {
     touch(medium / "ZZ_a" / "x.dat");
     touch(medium / "ZZ_a" / "ABCDEFGH.PDFX");
     touch(medium / "ZZ_a" / "ABCDEFGHI.PDF");
-    touch(medium / "ZZ_a" / "漢字.XML");
+    touch(medium / "ZZ_a" / fs::path(u8"漢字.XML"));  // a UTF-8 name on every system
 
     const std::vector<std::string> expected = {
         comment(),
@@ -188,7 +189,7 @@ TEST_F(FolderCheckTest, RequiredLookupsIgnoreCaseButNeedPlainFiles) {
     fs::remove(m2 / "INDEX_D.XML");
     fs::remove(m2 / "TIND_D02.DTD");
     touch(root / "elsewhere" / "INDEX_D.XML");
-    fs::create_symlink(root / "elsewhere" / "INDEX_D.XML", m2 / "INDEX_D.XML");
+    if (!makeLink(root / "elsewhere" / "INDEX_D.XML", m2 / "INDEX_D.XML")) GTEST_SKIP() << "no symbolic links here";
     touch(m2 / "TIND_D02.DTD" / "INSIDE.TXT");
     qm::CErrorLog writer;
     writer.setFileName((logs / "need.log").string());
@@ -203,7 +204,7 @@ TEST_F(FolderCheckTest, RequiredLookupsIgnoreCaseButNeedPlainFiles) {
 TEST_F(FolderCheckTest, SymbolicLinksAreJudgedAsFilesAndNotFollowed) {
     buildComplete(medium);
     touch(root / "outside" / "bad name.txt");
-    fs::create_directory_symlink(root / "outside", medium / "LINKDIR");
+    if (!makeLink(root / "outside", medium / "LINKDIR", true)) GTEST_SKIP() << "no symbolic links here";
     auto check = makeChecker(1, {"C"});
     const fs::path log = logs / "FolderCheck_001.log";
     EXPECT_EQ(check.checkFolder(mediumDir(), 1, log.string()), 0);  // LINKDIR is a well-named file
@@ -211,6 +212,9 @@ TEST_F(FolderCheckTest, SymbolicLinksAreJudgedAsFilesAndNotFollowed) {
 }
 
 TEST_F(FolderCheckTest, NameWithCommaAndLineBreakGivesOneRecordThatParsesBack) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names hold no line breaks";
+#endif
     buildComplete(medium);
     touch(medium / "A,B\r\nC.XML");
     auto check = makeChecker(1, {"C"});
@@ -238,7 +242,7 @@ TEST_F(FolderCheckTest, MissingTopFolderIsRecordedAsUnreadable) {
     const std::string missing = (root / "nowhere").string();
     EXPECT_EQ(check.checkFolder(missing, 1, log.string()), 1);
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(readLog(log), (std::vector<std::string>{";チェックパス " + missing + "/",
+    EXPECT_EQ(readLog(log), (std::vector<std::string>{";チェックパス " + qm::withTrailingSeparator(missing),
                                                       "10001,,フォルダ又はファイルを読み取れません,見つかりません"}));
 }
 
@@ -246,6 +250,14 @@ namespace {
 // Builds a chain of nested folders named D below base, each step relative to the last,
 // so that the chain may be longer than a path can be.
 void buildChain(const fs::path& base, int depth) {
+#ifdef _WIN32
+    // The working folder of Windows is shorter than such a chain: long paths instead.
+    std::wstring p = L"\\\\?\\" + fs::absolute(base).make_preferred().wstring();
+    for (int i = 0; i < depth; ++i) {
+        p += L"\\D";
+        ASSERT_TRUE(CreateDirectoryW(p.c_str(), nullptr)) << i;
+    }
+#else
     const fs::path cwd = fs::current_path();
     fs::current_path(base);
     for (int i = 0; i < depth; ++i) {
@@ -253,8 +265,17 @@ void buildChain(const fs::path& base, int depth) {
         ASSERT_EQ(::chdir("D"), 0);
     }
     fs::current_path(cwd);
+#endif
 }
 void removeChain(const fs::path& base, int depth) {
+#ifdef _WIN32
+    std::wstring p = L"\\\\?\\" + fs::absolute(base).make_preferred().wstring();
+    for (int i = 0; i < depth; ++i) p += L"\\D";
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_TRUE(RemoveDirectoryW(p.c_str())) << "level " << depth - i << ", error " << GetLastError();
+        p.resize(p.size() - 2);
+    }
+#else
     const fs::path cwd = fs::current_path();
     fs::current_path(base);
     int reached = 0;
@@ -264,6 +285,7 @@ void removeChain(const fs::path& base, int depth) {
         ASSERT_EQ(::rmdir("D"), 0);
     }
     fs::current_path(cwd);
+#endif
 }
 }  // namespace
 
@@ -271,7 +293,11 @@ TEST_F(FolderCheckTest, DeepChainIsWalkedCompletely) {
     const fs::path scratch = fastTempFolder();
     const fs::path m = scratch / "m";
     buildComplete(m);
+#ifdef _WIN32
+    const int depth = 200;  // 400 characters and more: past the old 260 (wine makes deeper chains slowly)
+#else
     const int depth = 1500;
+#endif
     buildChain(m, depth);
     std::string deepest;
     for (int i = 0; i < depth; ++i) deepest += i ? "\\D" : "D";
@@ -280,12 +306,15 @@ TEST_F(FolderCheckTest, DeepChainIsWalkedCompletely) {
     const fs::path log = logs / "FolderCheck_001.log";
     EXPECT_EQ(check.checkFolder(m.string(), 1, log.string()), 1);
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(readLog(log), (std::vector<std::string>{";チェックパス " + m.string() + "/", line(10101, deepest, kEmpty)}));
+    EXPECT_EQ(readLog(log), (std::vector<std::string>{";チェックパス " + qm::withTrailingSeparator(m.string()), line(10101, deepest, kEmpty)}));
     removeChain(m, depth);
     fs::remove_all(scratch);
 }
 
 TEST_F(FolderCheckTest, ChainDeeperThanAPathIsWalkedCompletely) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a Windows path holds such a chain: the chain above covers it";
+#endif
     const fs::path scratch = fastTempFolder();
     const fs::path m = scratch / "m";
     buildComplete(m);
@@ -299,7 +328,7 @@ TEST_F(FolderCheckTest, ChainDeeperThanAPathIsWalkedCompletely) {
     const fs::path log = logs / "FolderCheck_001.log";
     EXPECT_EQ(check.checkFolder(m.string(), 1, log.string()), 1);
     EXPECT_TRUE(sink.shown.empty());
-    EXPECT_EQ(readLog(log), (std::vector<std::string>{";チェックパス " + m.string() + "/", line(10101, deepest, kEmpty),
+    EXPECT_EQ(readLog(log), (std::vector<std::string>{";チェックパス " + qm::withTrailingSeparator(m.string()), line(10101, deepest, kEmpty),
                                                       line(10101, "E", kEmpty)}));
     removeChain(m, depth);
     fs::remove_all(scratch);

@@ -406,7 +406,7 @@ TEST_F(RelationCheckTest, LargeResultManagementFile) {
             std::snprintf(name, sizeof name, "F%07d.XML", d * kPerFolder + k);
             names.push_back(name);
             if (d >= kOnMedium) continue;
-            const int fd = ::open((subDir / name).c_str(), O_CREAT | O_WRONLY, 0644);
+            const int fd = ::open((subDir / name).string().c_str(), O_CREAT | O_WRONLY, 0644);
             ASSERT_GE(fd, 0);
             ::close(fd);
         }

@@ -25,20 +25,29 @@ MediumResult mediumWithFindings(int number) {
 }
 
 TEST(ResultPrintTest, TitlesSubTitlesAndRowsFollowTheSelection) {
+#ifdef _WIN32
+    const std::string disk1 = "D:\\data\\disk1\\", root = "D:\\", d1 = "D:\\m\\d1\\";
+    const std::string indexFile = "disk1\\INDEX_D.XML", surveyFile = "D:\\SURVEY\\SURVEY.XML",
+                      tskFile = "d1\\SURVEY\\TISEKI\\SURV_TSK.XML";
+#else
+    const std::string disk1 = "/data/disk1/", root = "/", d1 = "/m/d1/";
+    const std::string indexFile = "disk1/INDEX_D.XML", surveyFile = "/SURVEY/SURVEY.XML",
+                      tskFile = "d1/SURVEY/TISEKI/SURV_TSK.XML";
+#endif
     const MediumResult m = mediumWithFindings(2);
-    print::PrintDocument doc = checkResultDocument(m, 1, "/data/disk1/");
+    print::PrintDocument doc = checkResultDocument(m, 1, disk1);
     EXPECT_EQ(doc.kind, print::DocKind::ErrLog);
     EXPECT_EQ(doc.title, "業務管理ファイルチェック結果\u3000（成果2枚目）");
-    EXPECT_EQ(doc.subTitle, "チェックファイル disk1/INDEX_D.XML");
+    EXPECT_EQ(doc.subTitle, "チェックファイル " + indexFile);
     ASSERT_EQ(doc.records.size(), 1u);
     EXPECT_EQ(doc.records[0].name, "/INDEX/業務情報/業務名称(2番目)");
     EXPECT_EQ(doc.records[0].content, "必須要素が記入されていません");
 
     // A medium checked from a root keeps the whole path; each check type names its file.
-    EXPECT_EQ(checkResultDocument(m, 0, "/").subTitle, "チェック場所 /");
-    EXPECT_EQ(checkResultDocument(m, 2, "/").subTitle, "チェックファイル /SURVEY/SURVEY.XML");
-    EXPECT_EQ(checkResultDocument(m, 3, "/m/d1/").subTitle, "チェックファイル d1/SURVEY/TISEKI/SURV_TSK.XML");
-    EXPECT_TRUE(checkResultDocument(m, 0, "/").records.empty());
+    EXPECT_EQ(checkResultDocument(m, 0, root).subTitle, "チェック場所 " + root);
+    EXPECT_EQ(checkResultDocument(m, 2, root).subTitle, "チェックファイル " + surveyFile);
+    EXPECT_EQ(checkResultDocument(m, 3, d1).subTitle, "チェックファイル " + tskFile);
+    EXPECT_TRUE(checkResultDocument(m, 0, root).records.empty());
 
     // The whole delivery: "（総合）" and no sub-title.
     MediumResult whole = mediumWithFindings(0);
