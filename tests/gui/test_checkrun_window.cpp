@@ -1,5 +1,6 @@
 // The check run window: presets, steps, start validation in field order, the date boxes
 // and the remembered period, and a run stopped by the title bar's close.
+#include "checks/checkpath.h"
 #include "checks/checkrun.h"
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
@@ -184,7 +185,8 @@ private slots:
         const QString drive = qEnvironmentVariable("QM_SAMPLES_DRIVE");
         const QString sample = drive.isEmpty() ? QDir(QM_SOURCE_DIR).absoluteFilePath("samples/cadastral")
                                                : drive + QStringLiteral("cadastral");
-        const std::string medium = QDir::toNativeSeparators(sample + "/").toStdString();  // as CheckPath gives it
+        std::string medium = sample.toStdString();
+        QVERIFY(qm::CheckPath(medium));  // the location as the dialog gives it
         qm::VolumeInfo info;
         QVERIFY(qm::GetVolumeInfo(medium, info));
         if (info.serial == 0) QSKIP("the sample's drive has no volume serial number: set QM_SAMPLES_DRIVE");

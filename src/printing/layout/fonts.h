@@ -2,7 +2,6 @@
 // metrics ("ＭＳ ゴシック" → IPAGothic, "ＭＳ Ｐゴシック" → IPAPGothic).
 #pragma once
 
-#include <QFont>
 #include <QString>
 
 namespace qm {
@@ -13,9 +12,9 @@ inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 // Registers the substitutions once per process; call after the application object exists.
 void installFontSubstitutions();
 
-// The fixed-pitch face of the views' grids and text boxes at the size given. Where Windows
-// lacks the MS faces, the IPA stand-in is drawn from its own bitmaps there: its outlines
-// drawn small by the system's font engine lose the underscore below the line.
-QFont gothicFont(int pointSize);
+// Call before the application object exists. On Windows without the MS faces, the IPA faces
+// stand in, and the system's font engine drops their underscore at the grids' small sizes:
+// Qt's FreeType engine draws them there, as on Linux. A platform the user names is kept.
+void chooseFontEngine();
 
 }  // namespace qm
