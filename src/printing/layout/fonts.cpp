@@ -6,9 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
-#include <windows.h>
-
-#include <string>
 #endif
 
 namespace qm {
@@ -29,18 +26,6 @@ void installFontSubstitutions() {
     pgothic << QStringLiteral("IPAPGothic") << QStringLiteral("IPA Pゴシック");
     QFont::insertSubstitutions(kGothic, gothic);
     QFont::insertSubstitutions(kPGothic, pgothic);
-}
-
-void chooseFontEngine() {
-#ifdef Q_OS_WIN
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;
-    wchar_t dir[MAX_PATH + 1] = {};
-    const UINT n = GetWindowsDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n > MAX_PATH) return;
-    const std::wstring gothic = std::wstring(dir, n) + L"\\Fonts\\msgothic.ttc";  // both MS faces
-    if (GetFileAttributesW(gothic.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-    qputenv("QT_QPA_PLATFORM", "windows:fontengine=freetype");
-#endif
 }
 
 }  // namespace qm

@@ -12,9 +12,4 @@ inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 // Registers the substitutions once per process; call after the application object exists.
 void installFontSubstitutions();
 
-// Call before the application object exists. On Windows without the MS faces, the IPA faces
-// stand in, and the system's font engine drops their underscore at the grids' small sizes:
-// Qt's FreeType engine draws them there, as on Linux. A platform the user names is kept.
-void chooseFontEngine();
-
 }  // namespace qm
