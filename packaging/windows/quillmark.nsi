@@ -1,6 +1,6 @@
 ; The Windows installer: the program folder under Program Files, a Start-menu entry and
 ; an uninstaller, in Japanese. makensis -DVERSION=x.y.z -DSRCDIR=<program folder>
-; -DOUTFILE=<setup.exe>; "/S" installs (and the uninstaller removes) without asking.
+; -DOUTFILE=<setup.exe> [-DICON=<file.ico>]; "/S" installs (and the uninstaller removes) without asking.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -19,6 +19,11 @@ InstallDirRegKey HKLM "${UNINSTKEY}" "InstallLocation"
 BrandingText "${APPNAME} ${VERSION}"
 
 !define MUI_ABORTWARNING
+!ifdef ICON
+  ; the programs' own icon (-DICON=<file.ico>) for the installer and the uninstaller
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
