@@ -38,7 +38,7 @@ QTableView* makeGrid(QWidget* parent, const char* name, GridModel* model) {
     auto* g = new QTableView(parent);
     g->setObjectName(QLatin1String(name));
     g->setModel(model);
-    g->setFont(QFont(kGothic, 9));
+    g->setFont(gothicFont(9));
     g->setSelectionBehavior(QAbstractItemView::SelectRows);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -74,7 +74,7 @@ DeliverablesListView::DeliverablesListView(DeliverablesList& list, QWidget* pare
     areaBox->setFont(QFont(kPGothic, 9));
     lstArea_ = new QListWidget(areaBox);
     lstArea_->setObjectName(QStringLiteral("lstArea"));
-    lstArea_->setFont(QFont(kGothic, 10));
+    lstArea_->setFont(gothicFont(10));
     for (const auto& a : list_.areaLines()) {
         auto* item = new QListWidgetItem(qs(a.label), lstArea_);
         item->setData(Qt::UserRole, a.index);
@@ -85,7 +85,7 @@ DeliverablesListView::DeliverablesListView(DeliverablesList& list, QWidget* pare
 
     tabProcess_ = new QTabBar(this);
     tabProcess_->setObjectName(QStringLiteral("tabProcess"));
-    tabProcess_->setFont(QFont(kGothic, 9));
+    tabProcess_->setFont(gothicFont(9));
     tabProcess_->setExpanding(false);
 
     model_ = new DocListModel(list_, this);
@@ -96,7 +96,7 @@ DeliverablesListView::DeliverablesListView(DeliverablesList& list, QWidget* pare
     view_ = new QTableView(gridBox);
     view_->setObjectName(QStringLiteral("vsfgView"));
     view_->setModel(filter_);
-    view_->setFont(QFont(kGothic, 10));
+    view_->setFont(gothicFont(10));
     view_->verticalHeader()->setVisible(false);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     view_->setSelectionMode(QAbstractItemView::NoSelection);

@@ -131,7 +131,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::FontRole:
             if (row.isFolder()) {
-                QFont f(kGothic, 9);
+                QFont f = gothicFont(9);
                 f.setBold(true);
                 return f;
             }
@@ -166,7 +166,7 @@ FolderStructureView::FolderStructureView(QWidget* parent) : QDialog(parent) {
     view_->setObjectName(QStringLiteral("vsfgView"));
     view_->setModel(model_);
     view_->setUniformRowHeights(true);
-    view_->setFont(QFont(kGothic, 9));
+    view_->setFont(gothicFont(9));
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setAlternatingRowColors(false);
     view_->header()->setStretchLastSection(false);

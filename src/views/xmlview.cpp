@@ -97,7 +97,7 @@ XmlView::XmlView(QWidget* parent) : QDialog(parent) {
     view_->setObjectName(QStringLiteral("vsfgView"));
     view_->setModel(model_);
     view_->setUniformRowHeights(true);
-    view_->setFont(QFont(kGothic, 9));
+    view_->setFont(gothicFont(9));
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->header()->setStretchLastSection(false);
     // Outline changes refit the name column to what is now visible, once per burst of
@@ -178,7 +178,7 @@ XmlTextView::XmlTextView(const std::string& file, const XmlParseError& error, QW
     text_->setObjectName(QStringLiteral("txtFile"));
     text_->setReadOnly(true);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text_->setFont(QFont(kGothic, 10));
+    text_->setFont(gothicFont(10));
     const XmlFileText content = readXmlFileText(file);
     if (content.tooLarge)
         text_->setPlaceholderText(QStringLiteral("ファイルが大きすぎるため、内容は表示しません（上限%1MB）。")

@@ -2,6 +2,7 @@
 #include "foundation/appstate.h"
 #include "foundation/messages.h"
 #include "foundation/platform.h"
+#include "printing/layout/fonts.h"
 #include "workflow/desktopsettings.h"
 #include "workflow/mainwindow.h"
 #include "workflow/messagebox.h"
@@ -10,6 +11,7 @@
 #include <QLockFile>
 
 int main(int argc, char** argv) {
+    qm::chooseFontEngine();
     QApplication application(argc, argv);
     qm::desktop::initDesktopApplication();
     qm::desktop::installQtTranslations(QCoreApplication::applicationDirPath());

@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -284,6 +286,23 @@ private slots:
                  "\"" + QDir::toNativeSeparators(QStringLiteral("/nonexistent/qm-help/")) +
                      "\"\nヘルプァイルが見つかりません。");
         QCOMPARE(sink.shown[0].icon, MsgIcon::Exclamation);
+    }
+
+    // The grids' face draws the underscore of a name (lost by the IPA stand-in's small
+    // antialiased outlines on Windows): ink at and below the baseline under "_".
+    void gridFaceDrawsTheUnderscore() {
+        QImage img(40, 40, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.setPen(Qt::black);
+        p.setFont(gothicFont(9));
+        const int baseline = 24;
+        p.drawText(4, baseline, QStringLiteral("_"));
+        p.end();
+        int ink = 0;
+        for (int y = baseline - 1; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) ink += qGray(img.pixel(x, y)) < 208;
+        QVERIFY2(ink >= 4, qPrintable(QString::number(ink)));
     }
 
     // Every window topic and every code of the catalogue has its page.
