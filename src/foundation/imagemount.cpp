@@ -54,21 +54,6 @@ Mounted* holding(const std::string& path, std::string* rel = nullptr) {
     return nullptr;
 }
 
-std::vector<std::string> splitParts(const std::string& rel) {
-    std::vector<std::string> parts;
-    std::string cur;
-    for (char c : rel) {
-        if (c == '\\' || isSeparator(c)) {
-            if (!cur.empty()) parts.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    if (!cur.empty()) parts.push_back(cur);
-    return parts;
-}
-
 bool kindFits(bool isDir, EntryKind kind) {
     switch (kind) {
         case EntryKind::Folder: return isDir;
@@ -199,9 +184,9 @@ bool imageResolveRel(const std::string& top, const std::string& relBackslash, En
     const Mounted* m = holding(top, &topRel);
     if (!m) return false;
     out.reset();
-    const std::vector<std::string> parts = splitParts(relBackslash);
-    for (const auto& part : parts)
-        if (part == "." || part == "..") return true;
+    const std::optional<std::vector<std::string>> split = downwardParts(relBackslash);
+    if (!split) return true;
+    const std::vector<std::string>& parts = *split;
     // The top itself must be there as a folder of the image.
     if (!m->image->isFolder(topRel)) {
         if (parts.empty() && kind != EntryKind::Folder) {

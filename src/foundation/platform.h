@@ -122,6 +122,25 @@ std::vector<DirEntry> findEntries(const std::string& folder, const std::string& 
 std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash,
                                       EntryKind kind = EntryKind::Any);
 
+// The components of a relative path given with "\" or "/" (empty ones dropped), or nullopt
+// when one is "." or "..": a relative path only ever leads downward from its top.
+inline std::optional<std::vector<std::string>> downwardParts(const std::string& relBackslash) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : relBackslash) {
+        if (c == '\\' || c == '/') {
+            if (!cur.empty()) parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) parts.push_back(cur);
+    for (const auto& part : parts)
+        if (part == "." || part == "..") return std::nullopt;
+    return parts;
+}
+
 bool isFolder(const std::string& path);    // a real folder (links not followed)
 
 // Whether inner is the folder outer or lies below it, compared by folder identity (device

@@ -486,21 +486,9 @@ std::vector<DirEntry> findEntries(const std::string& folder, const std::string& 
 
 std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash, EntryKind kind) {
     if (std::optional<std::string> r; imageResolveRel(top, relBackslash, kind, r)) return r;
-    std::vector<std::string> parts;
-    {
-        std::string cur;
-        for (char c : relBackslash) {
-            if (c == '\\' || c == '/') {
-                if (!cur.empty()) parts.push_back(cur);
-                cur.clear();
-            } else {
-                cur += c;
-            }
-        }
-        if (!cur.empty()) parts.push_back(cur);
-    }
-    for (const auto& part : parts)
-        if (part == "." || part == "..") return std::nullopt;
+    const std::optional<std::vector<std::string>> split = downwardParts(relBackslash);
+    if (!split) return std::nullopt;
+    const std::vector<std::string>& parts = *split;
     std::string path = top;
     Attributes a;
     if (parts.empty()) {
