@@ -1,5 +1,6 @@
 // The platform layer for Linux and other POSIX systems.
 #include "foundation/platform.h"
+#include "foundation/platform_shared.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -30,6 +31,11 @@
 
 namespace qm {
 
+using platform_shared::entriesMatching;
+using platform_shared::joinNative;
+using platform_shared::kindFits;
+using platform_shared::sortEntries;
+
 namespace {
 
 LocalDate localDateOf(time_t t) {
@@ -53,40 +59,8 @@ void fillFromStat(DirEntry& e, const struct stat& st) {
     e.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-// Sorts ascending by the upper-cased name, ties by the name as it is.
-void sortEntries(std::vector<DirEntry>& entries) {
-    std::vector<std::string> keys;
-    keys.reserve(entries.size());
-    for (const auto& e : entries) keys.push_back(upperAscii(e.name));
-    std::vector<size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const int c = keys[a].compare(keys[b]);
-        if (c != 0) return c < 0;
-        const int d = entries[a].name.compare(entries[b].name);
-        if (d != 0) return d < 0;
-        return entries[a].raw < entries[b].raw;
-    });
-    std::vector<DirEntry> sorted;
-    sorted.reserve(entries.size());
-    for (size_t i : order) sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
-}
-
 bool lstatOk(const std::string& path, struct stat& st) { return !path.empty() && ::lstat(path.c_str(), &st) == 0; }
 
-std::string joinNative(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    return withTrailingSeparator(folder) + name;
-}
-
-bool kindFits(const DirEntry& e, EntryKind kind) {
-    switch (kind) {
-        case EntryKind::Folder: return e.isDir;
-        case EntryKind::File: return !e.isDir;
-        default: return true;
-    }
-}
 
 // ---- Mounts ----------------------------------------------------------------------
 
@@ -447,13 +421,7 @@ std::vector<DirEntry> findEntries(const std::string& folder, const std::string& 
     std::vector<DirEntry> found;
     if (imageFindEntries(folder, pattern, kind, found)) return found;
     Listing l = listFolderWhere(AT_FDCWD, folder, [&](const std::string& name) { return LikeMatchNoCase(name, pattern); });
-    if (!l.ok) return found;
-    for (auto& e : l.entries) {
-        if (!kindFits(e, kind)) continue;
-        if (kind == EntryKind::File && e.isHidden) continue;
-        if (LikeMatchNoCase(e.name, pattern)) found.push_back(std::move(e));
-    }
-    return found;
+    return entriesMatching(l, pattern, kind);
 }
 
 std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash, EntryKind kind) {

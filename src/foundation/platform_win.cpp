@@ -2,6 +2,7 @@
 // program; every call into the system goes through an absolute "\\?\" path, so that long
 // paths and names that no ANSI code page can hold work as well as any other.
 #include "foundation/platform.h"
+#include "foundation/platform_shared.h"
 
 #include "foundation/imagemount.h"
 
@@ -20,6 +21,11 @@
 #include "foundation/win_paths.h"
 
 namespace qm {
+
+using platform_shared::entriesMatching;
+using platform_shared::joinNative;
+using platform_shared::kindFits;
+using platform_shared::sortEntries;
 
 // ---- Conversions (win_paths.h) ---------------------------------------------------
 
@@ -168,37 +174,6 @@ bool attributesOf(const std::string& path, Attributes& a) {
 
 bool attrIsFolder(const Attributes& a) { return !isReparse(a.attributes) && (a.attributes & FILE_ATTRIBUTE_DIRECTORY); }
 
-void sortEntries(std::vector<DirEntry>& entries) {
-    std::vector<std::string> keys;
-    keys.reserve(entries.size());
-    for (const auto& e : entries) keys.push_back(upperAscii(e.name));
-    std::vector<size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const int c = keys[a].compare(keys[b]);
-        if (c != 0) return c < 0;
-        const int d = entries[a].name.compare(entries[b].name);
-        if (d != 0) return d < 0;
-        return entries[a].raw < entries[b].raw;
-    });
-    std::vector<DirEntry> sorted;
-    sorted.reserve(entries.size());
-    for (size_t i : order) sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
-}
-
-std::string joinNative(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    return withTrailingSeparator(folder) + name;
-}
-
-bool kindFits(const DirEntry& e, EntryKind kind) {
-    switch (kind) {
-        case EntryKind::Folder: return e.isDir;
-        case EntryKind::File: return !e.isDir;
-        default: return true;
-    }
-}
 
 std::atomic<PlatformFault> g_fault{nullptr};
 
@@ -475,13 +450,7 @@ std::vector<DirEntry> findEntries(const std::string& folder, const std::string& 
     std::vector<DirEntry> found;
     if (imageFindEntries(folder, pattern, kind, found)) return found;
     Listing l = listFolderWhere(folder, [&](const std::string& name) { return LikeMatchNoCase(name, pattern); });
-    if (!l.ok) return found;
-    for (auto& e : l.entries) {
-        if (!kindFits(e, kind)) continue;
-        if (kind == EntryKind::File && e.isHidden) continue;
-        if (LikeMatchNoCase(e.name, pattern)) found.push_back(std::move(e));
-    }
-    return found;
+    return entriesMatching(l, pattern, kind);
 }
 
 std::optional<std::string> resolveRel(const std::string& top, const std::string& relBackslash, EntryKind kind) {
